@@ -1,0 +1,105 @@
+#include "app/strings.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+struct NumberedText {
+  uint32_t number;
+  const char16_t* text;
+};
+
+// Built-in texts used unchanged: log lines, status texts, a few names. Sorted by number.
+constexpr NumberedText kStringResources[] = {
+    {141, u"Filters"},
+    {178, u"Analyzing MFT table"},
+    {182, u"No files found"},
+    {193, u"Can't allocate memory!"},
+    {194, u"FAT Root directory not read!"},
+    {4352, u"Lost folders"},
+    {4865, u"lost_file_%I64d"},
+    {5120, u"Lost files"},
+    {5376, u"lost_folder_%d"},
+    {57116, u"unknown"},
+    {57118, u"Folder"},
+    {57214, u"No file system detected! File system analysis skipped."},
+};
+
+// The English texts of the interface, used when no language file overrides them. Sorted.
+constexpr NumberedText kLanguageStrings[] = {
+    {129, u"Information"},
+    {132, u"You are copying a large amount of data to the clipboard.\\r\\nAre you sure you want to do this?"},
+    {134, u"Found file: %s"},
+    {135, u"Analysis duration: %d minute(s), %d second(s)."},
+    {136, u"Analysis completed. Found %d folder(s) and %d file(s)."},
+    {141, u"Filters"},
+    {153, u"Error: Administrator access necessary"},
+    {154, u"Administrator access necessary. Please run the program using an administrator's account on your computer."},
+    {157, u"Confirmation"},
+    {158, u"Are you sure you want to exit the application?"},
+    {160, u"Settings"},
+    {161, u"Busy"},
+    {169, u"Menu..."},
+    {170, u"Are you sure you want to stop scanning?"},
+    {172, u"Volume %s at position %I64d not read, retry %d"},
+    {173, u"Can't read boot sector on [%s]"},
+    {174, u"GetPartitionInfo error on volume [%s]"},
+    {175, u"KBytes"},
+    {176, u"Deleted"},
+    {179, u"Found %s volume at: %I64d"},
+    {180, u"Volume %c: Medium connected!"},
+    {181, u"Drive %c: Medium removed!"},
+    {183, u"Recovery list is empty!"},
+    {184, u"Recovery started."},
+    {185, u"Creating recovery list."},
+    {186, u"Can't create temporary file"},
+    {190, u"Legend"},
+    {191, u"Image_Create: Can't read sector: 0x%I64x"},
+    {192, u"Image_Create: Can't write sector: 0x%I64x"},
+    {196, u"CRecovery::FileRecovery.CreateFile '%s' failed"},
+    {197, u"CRecovery::FileRecovery.ReadError: ReadedSize = %d, ReqSize = %d"},
+    {198, u"CRecovery::FileRecovery.WriteError: WritedSize = %d, ReqSize = %d"},
+    {200, u"Delete temporary files?"},
+    {201, u"FileRecovery: Recovering file: %s [from '%s' to '%s']"},
+    {202, u"FileRecovery: File '%s' recovery skipped"},
+    {203, u"FileRecovery: File '%s' recovery cancelled"},
+    {205, u"File '%s'  opened successfully"},
+    {210, u"Can't create folder: %s"},
+    {211, u"FileRecovery: Write system error %d"},
+    {212, u"File: %s exists"},
+    {213, u"Recovery aborted."},
+    {214, u"Recovery completed."},
+    {215, u"CRecovery::FileRecovery of '%s' failed because file size == 0"},
+    {216, u"%s.%s Build %s"},
+    {217, u"Are you sure you want to stop recovery?"},
+    {220, u"Yes"},
+    {369, u"Data viewer"},
+    {57111, u"Initializing drive %s"},
+    {57123, u"Analysis of %s completed"},
+    {57212, u"Beginning file system analysis."},
+    {57214, u"No file system detected! File system analysis skipped."},
+    {57313, u"Starting drive sector analysis, searching for lost files."},
+};
+
+template <size_t N>
+const char16_t* Lookup(const NumberedText (&table)[N], uint32_t number) {
+  auto it = std::lower_bound(std::begin(table), std::end(table), number,
+                             [](const NumberedText& row, uint32_t n) { return row.number < n; });
+  return it != std::end(table) && it->number == number ? it->text : nullptr;
+}
+
+}  // namespace
+
+std::u16string StringResource(uint32_t number) {
+  const char16_t* text = Lookup(kStringResources, number);
+  return text ? text : std::u16string();
+}
+
+std::u16string EnglishLanguageString(uint32_t number) {
+  const char16_t* text = Lookup(kLanguageStrings, number);
+  return text ? text : std::u16string();
+}
+
+bool HasStringResource(uint32_t number) { return Lookup(kStringResources, number) != nullptr; }
+bool HasEnglishLanguageString(uint32_t number) { return Lookup(kLanguageStrings, number) != nullptr; }
