@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@
 #include "platform/time.h"
 
 class IMessageTarget;
+struct SettingsRecord;
 
 enum LogLevel : int32_t {
   LogLevelDebug = 1,
@@ -44,6 +46,18 @@ class CLog {
 
   // Writes every line to "Recovery log file.txt" in the temporary folder and opens it.
   void SaveAndShow();
+  // Writes every line, UTF-16LE with CR LF and no byte-order mark, over the file at path.
+  // Logs why and returns false when it cannot.
+  bool SaveToFile(std::u16string_view path);
+  // How SaveAndShow opens the saved file: by default the shell's "open", maximised.
+  void SetViewer(std::function<bool(const std::u16string& path)> viewer);
+
+  // Applies the logging options of the settings (LogToFile, LogFileName, MaxLogSizeKB,
+  // ClearLogOnStartup, LogToDebugger) to the lines added from now on. Call at startup and
+  // whenever the options change.
+  void ConfigureLogFile(const SettingsRecord& settings);
+  // The file that lines are written to, empty when none.
+  std::u16string LogFilePath() const;
   // Sends the status text message (32874) to the main window; returns 1.
   int NotifyStatus(uintptr_t wParam, intptr_t lParam);
 

@@ -103,3 +103,7 @@ std::u16string EnglishLanguageString(uint32_t number) {
 
 bool HasStringResource(uint32_t number) { return Lookup(kStringResources, number) != nullptr; }
 bool HasEnglishLanguageString(uint32_t number) { return Lookup(kLanguageStrings, number) != nullptr; }
+
+// Interface languages replace the English texts once a language file is chosen; until then the
+// built-in English text is the language string.
+std::u16string LanguageString(uint32_t number) { return EnglishLanguageString(number); }
