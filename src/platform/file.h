@@ -8,6 +8,17 @@
 
 #include "platform/time.h"
 
+// <windows.h> maps these names to their W functions; the platform's own functions keep them.
+#ifdef DeleteFile
+#undef DeleteFile
+#endif
+#ifdef GetFileAttributes
+#undef GetFileAttributes
+#endif
+#ifdef SetFileAttributes
+#undef SetFileAttributes
+#endif
+
 namespace platform {
 
 #ifdef _WIN32
@@ -53,12 +64,15 @@ class File {
   bool IsOpen() const;
 
   // Reads at a byte offset; gives up after timeoutMs (0 = no limit) and cancels the I/O.
+  // A read that ends early (end of file) is Ok with the bytes it got. On Timeout, bytes are
+  // what the read transferred all the same (valid data; 0 when it was cancelled in time).
   ReadResult ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t timeoutMs = 0);
   // Writes at the current end of what this object wrote (sequential), or at an offset.
   bool Write(const void* data, uint32_t count);
   bool WriteAt(uint64_t offset, const void* data, uint32_t count);
   // Size of a file, or of a block device (0 when unknown).
   uint64_t Size() const;
+  // A time of 0 leaves that time as it is; POSIX keeps no creation time.
   bool SetTimes(FileTime created, FileTime accessed, FileTime modified);
 
   // HANDLE on Windows, file descriptor on POSIX: for device queries of the platform layer.
