@@ -48,7 +48,8 @@ class RegistryKey {
   // they were first written.
   long EnumValue(uint32_t index, std::u16string* name, uint32_t* type, std::vector<uint8_t>* data) const;
 
-  // Conveniences over the calls above.
+  // Conveniences over the calls above. The readers want the value's own type (REG_BINARY,
+  // REG_SZ) and give kErrorInvalidData for another.
   long ReadBinary(std::u16string_view name, std::vector<uint8_t>* data) const;
   long WriteBinary(std::u16string_view name, const void* data, uint32_t size);
   long ReadString(std::u16string_view name, std::u16string* text) const;
@@ -60,7 +61,13 @@ class RegistryKey {
   Impl* impl_ = nullptr;
 };
 
-// Removes a key and everything below it (tests and uninstall use it).
+// Removes a key and everything below it (tests and uninstall use it). An empty path is
+// refused: it would name the whole root.
 long DeleteRegistryTree(RegistryRoot root, std::u16string_view path);
+
+// The POSIX store reports a damaged store file with one line of text through this sink, which
+// the application points at its log. Without a sink the line goes to the standard error stream.
+using RegistryWarningSink = void (*)(std::u16string_view line);
+void SetRegistryWarningSink(RegistryWarningSink sink);
 
 }  // namespace platform
