@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/text.h"
 #include "support/test_support.h"
 
 using platform::CreateMode;
