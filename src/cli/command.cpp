@@ -44,8 +44,10 @@ void PrintHelp(std::ostream& out) {
   }
   for (const CliCommand& command : commands) {
     std::string usage = command.usage;
-    if (usage.size() > width) usage += "\n  " + std::string(width, ' ');
-    else usage.resize(width, ' ');
+    if (usage.size() > width)
+      usage += "\n  " + std::string(width, ' ');
+    else
+      usage.resize(width, ' ');
     out << "  " << usage << "  " << command.summary << "\n";
   }
   out << "\nExit codes: 0 success, 1 failure, 2 bad usage.\n";

@@ -100,8 +100,9 @@ std::string FormatProgressLine(const ProgressState& state, int width) {
   if (state.perSecond > 0) {
     parts.push_back(FormatSpeed(state.perSecond, state.unit));
     if (known && state.position < state.total)
-      parts.push_back(FormatDuration(static_cast<double>(state.total - state.position) /
-                                     state.perSecond) + " left");
+      parts.push_back(
+          FormatDuration(static_cast<double>(state.total - state.position) / state.perSecond) +
+          " left");
   }
 
   const size_t limit = static_cast<size_t>(std::max(width, 1));
@@ -110,14 +111,16 @@ std::string FormatProgressLine(const ProgressState& state, int width) {
     for (const std::string& part : parts) text += "  " + part;
     return text;
   };
-  auto room = [&] { return static_cast<long>(limit) - static_cast<long>(Columns(state.label + tail())); };
+  auto room = [&] {
+    return static_cast<long>(limit) - static_cast<long>(Columns(state.label + tail()));
+  };
 
   // Drop optional parts until a bar of the smallest width fits, keeping the percentage.
   while (known && room() < kMinBar + 4 && parts.size() > 1) parts.pop_back();
   std::string line = state.label;
   if (known && room() >= kMinBar + 4)
-    line += "  " + Bar(state.position, state.total,
-                       static_cast<int>(std::min<long>(kMaxBar, room() - 4)));
+    line += "  " +
+            Bar(state.position, state.total, static_cast<int>(std::min<long>(kMaxBar, room() - 4)));
   line += tail();
   return FirstColumns(line, limit);
 }

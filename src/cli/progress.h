@@ -16,10 +16,10 @@ enum class ProgressUnit { Bytes, Items };
 
 // What one line shows.
 struct ProgressState {
-  std::string label;        // UTF-8
-  uint64_t total = 0;       // 0 when unknown: no bar, no percentage
+  std::string label;   // UTF-8
+  uint64_t total = 0;  // 0 when unknown: no bar, no percentage
   uint64_t position = 0;
-  double perSecond = 0;     // 0 when not yet known
+  double perSecond = 0;  // 0 when not yet known
   ProgressUnit unit = ProgressUnit::Bytes;
 };
 

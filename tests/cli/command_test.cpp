@@ -24,8 +24,8 @@ int RunBadUsage(const CliArgs&) { return CliUsageError("PATH is missing"); }
 
 LUMENARD_CLI_COMMAND(zrecord, "zrecord [WORDS...]", "records its words", RunRecord);
 LUMENARD_CLI_COMMAND(zthrow, "zthrow", "throws", RunThrow);
-LUMENARD_CLI_COMMAND_WITH_DETAILS(zusage, "zusage PATH", "wants a path",
-                                  "  --deep   look harder", RunBadUsage);
+LUMENARD_CLI_COMMAND_WITH_DETAILS(zusage, "zusage PATH", "wants a path", "  --deep   look harder",
+                                  RunBadUsage);
 
 struct Outcome {
   int code;
@@ -70,18 +70,24 @@ TEST(CliDispatch, BadUsageGivesUsageOnStandardErrorAndExitTwo) {
 
 TEST(CliDispatch, CommandGetsItsWordsUnchangedAndItsCodeIsReturned) {
   g_runs = 0;
-  Outcome outcome = Dispatch({"zrecord", "--", "Fotos \xc3\x9c" "berlingen", "-", ""});
+  Outcome outcome = Dispatch({"zrecord", "--",
+                              "Fotos \xc3\x9c"
+                              "berlingen",
+                              "-", ""});
   EXPECT_EQ(outcome.code, kExitSuccess);
   EXPECT_EQ(g_runs, 1);
-  EXPECT_EQ(g_lastArgs, (CliArgs{"--", "Fotos \xc3\x9c" "berlingen", "-", ""}));
+  EXPECT_EQ(g_lastArgs, (CliArgs{"--",
+                                 "Fotos \xc3\x9c"
+                                 "berlingen",
+                                 "-", ""}));
   EXPECT_EQ(Dispatch({"zrecord", "code", "1"}).code, kExitFailure);
   EXPECT_EQ(Dispatch({"zrecord", "code", "7"}).code, 7);
 }
 
 TEST(CliDispatch, CommandHelpShowsUsageWithoutRunningIt) {
   g_runs = 0;
-  for (const CliArgs& words : {CliArgs{"help", "zusage"}, CliArgs{"zusage", "--help"},
-                               CliArgs{"--help", "zusage"}}) {
+  for (const CliArgs& words :
+       {CliArgs{"help", "zusage"}, CliArgs{"zusage", "--help"}, CliArgs{"--help", "zusage"}}) {
     Outcome outcome = Dispatch(words);
     EXPECT_EQ(outcome.code, kExitSuccess);
     EXPECT_NE(outcome.out.find("usage: lumenard-cli zusage PATH"), std::string::npos);
@@ -118,8 +124,8 @@ TEST(CliRegistry, KeepsTheFirstOfADuplicateAndRefusesIncompleteEntries) {
 }
 
 TEST(CliOptionsTest, SplitsFlagsValuesAndPositionalWords) {
-  CliOptions options({"image.dsk", "--deleted", "--out", "dest", "--types=jpg", "--types=png",
-                      "--", "--not-an-option"},
+  CliOptions options({"image.dsk", "--deleted", "--out", "dest", "--types=jpg", "--types=png", "--",
+                      "--not-an-option"},
                      {"--deleted", "--quiet"}, {"--out", "--types"});
   ASSERT_TRUE(options.ok()) << options.error();
   EXPECT_TRUE(options.Has("--deleted"));
@@ -148,8 +154,8 @@ TEST(CliNumbers, AcceptsDecimalAndHexUpToSixtyFourBits) {
   EXPECT_EQ(ParseCliNumber("0x7E00"), 0x7E00u);
   EXPECT_EQ(ParseCliNumber("18446744073709551615"), UINT64_MAX);
   EXPECT_EQ(ParseCliNumber("0xFFFFFFFFFFFFFFFF"), UINT64_MAX);
-  for (const char* bad : {"", "0x", "18446744073709551616", "0x10000000000000000", "12a", "-1",
-                          " 1", "1e3", "0xG"})
+  for (const char* bad :
+       {"", "0x", "18446744073709551616", "0x10000000000000000", "12a", "-1", " 1", "1e3", "0xG"})
     EXPECT_EQ(ParseCliNumber(bad), std::nullopt) << bad;
 }
 

@@ -79,8 +79,10 @@ TEST(ProgressFormat, OddPositionsAndTotalsStayReadable) {
 }
 
 TEST(ProgressFormat, LineNeverExceedsTheWidthNorCutsACharacter) {
-  ProgressState state{"Analysing \xe5\x86\x99\xe7\x9c\x9f \xc3\x9c" "berlingen", 1000, 400, 12.5,
-                      ProgressUnit::Items};
+  ProgressState state{
+      "Analysing \xe5\x86\x99\xe7\x9c\x9f \xc3\x9c"
+      "berlingen",
+      1000, 400, 12.5, ProgressUnit::Items};
   for (int width = 1; width <= 130; ++width) {
     std::string line = FormatProgressLine(state, width);
     ASSERT_LE(Columns(line), static_cast<size_t>(width)) << line;

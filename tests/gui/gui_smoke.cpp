@@ -90,7 +90,8 @@ std::vector<HTREEITEM> FillTree(HWND tree) {
     items.push_back(item);
     if (i < 2) parent = item;
   }
-  for (HTREEITEM item : {items[0], items[1]}) SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+  for (HTREEITEM item : {items[0], items[1]})
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
   SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(items[1]));
   return items;
 }
@@ -113,8 +114,7 @@ void CheckTree(HWND tree, const std::vector<HTREEITEM>& items) {
   auto parent = reinterpret_cast<HTREEITEM>(
       SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(items[4])));
   if (parent != items[1]) Fail("the last folder is not below the disk");
-  auto selected =
-      reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  auto selected = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   if (selected != items[1]) Fail("the disk is not the selected tree item");
 }
 
@@ -250,7 +250,8 @@ bool WriteBmp(const std::wstring& path, const Capture& capture) {
   PutLe(header, 0, 4);
   PutLe(header, 0, 4);
   std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  out.write(reinterpret_cast<const char*>(header.data()),
+            static_cast<std::streamsize>(header.size()));
   out.write(reinterpret_cast<const char*>(capture.pixels.data()),
             static_cast<std::streamsize>(capture.pixels.size()));
   return static_cast<bool>(out);
@@ -280,10 +281,10 @@ int wmain() {
     Fail("the top-level window could not be created (is there a display?)");
     return 1;
   }
-  HWND tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                              WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_HASBUTTONS |
-                                  TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-                              4, 4, 250, 370, frame, nullptr, instance, nullptr);
+  HWND tree = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+      WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+      4, 4, 250, 370, frame, nullptr, instance, nullptr);
   HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                               WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 258, 4, 440,
                               370, frame, nullptr, instance, nullptr);

@@ -24,8 +24,6 @@ int TerminalWidth() {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-void UseUtf8Console() {
-  SetConsoleOutputCP(CP_UTF8);
-}
+void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
 
 }  // namespace platform
