@@ -45,8 +45,9 @@ class RegistryKey {
   long SetValue(std::u16string_view name, uint32_t type, const void* data, uint32_t size);
   long DeleteValue(std::u16string_view name);
   // RegEnumValueW: kErrorNoMoreItems past the last value. Values are listed in the order
-  // they were first written.
-  long EnumValue(uint32_t index, std::u16string* name, uint32_t* type, std::vector<uint8_t>* data) const;
+  // they were first written (Wine's registry lists them sorted by name instead).
+  long EnumValue(uint32_t index, std::u16string* name, uint32_t* type,
+                 std::vector<uint8_t>* data) const;
 
   // Conveniences over the calls above. The readers want the value's own type (REG_BINARY,
   // REG_SZ) and give kErrorInvalidData for another.

@@ -90,7 +90,9 @@ class RegistryTest : public ::testing::Test {
   }
 
   std::u16string Home() const { return temp_.File(u"home"); }
-  std::u16string KeyPath(std::u16string_view sub) const { return base_ + u"\\" + std::u16string(sub); }
+  std::u16string KeyPath(std::u16string_view sub) const {
+    return base_ + u"\\" + std::u16string(sub);
+  }
 
   RegistryKey Created(std::u16string_view sub, RegistryRoot root = RegistryRoot::CurrentUser) {
     RegistryKey key;
@@ -106,12 +108,14 @@ TEST_F(RegistryTest, ValuesKeepTheirBytesTypesAndOrder) {
   RegistryKey key = Created(u"Values");
   std::vector<uint8_t> settings = Pattern(112004, 3);
   std::vector<uint8_t> odd = {1, 2, 3};
-  ASSERT_EQ(key.WriteBinary(u"Settings", settings.data(), static_cast<uint32_t>(settings.size())), 0);
+  ASSERT_EQ(key.WriteBinary(u"Settings", settings.data(), static_cast<uint32_t>(settings.size())),
+            0);
   ASSERT_EQ(key.WriteString(u"Title", u"Fotos \u00fcnd Bilder"), 0);
   ASSERT_EQ(key.SetValue(u"-5.1..", 0x12345, odd.data(), 3), 0);
   ASSERT_EQ(key.WriteBinary(u"Empty", nullptr, 0), 0);
   uint32_t type = 0, size = 0;
-  EXPECT_EQ(key.QueryValue(u"", &type, nullptr, &size), kErrorFileNotFound) << "no default value yet";
+  EXPECT_EQ(key.QueryValue(u"", &type, nullptr, &size), kErrorFileNotFound)
+      << "no default value yet";
   ASSERT_EQ(key.WriteString(u"", u"Corvane.FileSignature"), 0);
 
   std::vector<uint8_t> bytes;
@@ -210,13 +214,15 @@ TEST_F(RegistryTest, KeysOpenAgainInAnyCaseUntilTheTreeIsDeleted) {
     EXPECT_NE(key.QueryValue(u"", nullptr, nullptr, &size), kErrorSuccess) << "closed key";
   }
   RegistryKey again;
-  ASSERT_EQ(again.Open(RegistryRoot::CurrentUser, AsciiUpper(base_) + u"\\LUMENARD\\2.0\\filter"), 0);
+  ASSERT_EQ(again.Open(RegistryRoot::CurrentUser, AsciiUpper(base_) + u"\\LUMENARD\\2.0\\filter"),
+            0);
   EXPECT_TRUE(again.IsOpen());
   std::vector<uint8_t> read;
   ASSERT_EQ(again.ReadBinary(u"", &read), 0);
   EXPECT_EQ(read, Pattern(728, 5));
   RegistryKey parent;
-  EXPECT_EQ(parent.Open(RegistryRoot::CurrentUser, lower + u"\\lumenard"), 0) << "parents are created";
+  EXPECT_EQ(parent.Open(RegistryRoot::CurrentUser, lower + u"\\lumenard"), 0)
+      << "parents are created";
 
   RegistryKey missing;
   EXPECT_EQ(missing.Open(RegistryRoot::CurrentUser, KeyPath(u"Lumenard\\3.0")), kErrorFileNotFound);
@@ -227,16 +233,19 @@ TEST_F(RegistryTest, KeysOpenAgainInAnyCaseUntilTheTreeIsDeleted) {
   again.Close();
   parent.Close();
   EXPECT_EQ(DeleteRegistryTree(RegistryRoot::CurrentUser, KeyPath(u"lumenard")), kErrorSuccess);
-  EXPECT_EQ(missing.Open(RegistryRoot::CurrentUser, KeyPath(u"Lumenard\\2.0\\Filter")), kErrorFileNotFound);
-  EXPECT_EQ(DeleteRegistryTree(RegistryRoot::CurrentUser, KeyPath(u"Lumenard")), kErrorFileNotFound);
+  EXPECT_EQ(missing.Open(RegistryRoot::CurrentUser, KeyPath(u"Lumenard\\2.0\\Filter")),
+            kErrorFileNotFound);
+  EXPECT_EQ(DeleteRegistryTree(RegistryRoot::CurrentUser, KeyPath(u"Lumenard")),
+            kErrorFileNotFound);
   EXPECT_NE(DeleteRegistryTree(RegistryRoot::CurrentUser, u""), kErrorSuccess);
   EXPECT_NE(DeleteRegistryTree(RegistryRoot::CurrentUser, u"\\"), kErrorSuccess);
-  EXPECT_EQ(missing.Open(RegistryRoot::CurrentUser, base_), kErrorSuccess) << "the root was refused";
+  EXPECT_EQ(missing.Open(RegistryRoot::CurrentUser, base_), kErrorSuccess)
+      << "the root was refused";
 }
 
 TEST_F(RegistryTest, OddKeyNamesAreKeysOfTheirOwn) {
-  const std::u16string names[] = {u".filesig", u"..", u"a/b", u"A", u"%41", u"\u00dcbersicht",
-                                  u"shell\\open\\command"};
+  const std::u16string names[] = {
+      u".filesig", u"..", u"a/b", u"A", u"%41", u"\u00dcbersicht", u"shell\\open\\command"};
   std::u16string escape = base_;
   for (int i = 0; i < 7; ++i) escape += u"\\..";
   escape += u"\\escaped";
@@ -258,7 +267,8 @@ TEST_F(RegistryTest, OddKeyNamesAreKeysOfTheirOwn) {
   std::set<std::u16string> entries;
   for (const auto& entry : fs::directory_iterator(fs::path(temp_.path())))
     entries.insert(entry.path().filename().u16string());
-  EXPECT_EQ(entries, std::set<std::u16string>{u"home"}) << "nothing is stored outside the home folder";
+  EXPECT_EQ(entries, std::set<std::u16string>{u"home"})
+      << "nothing is stored outside the home folder";
 #endif
 }
 
@@ -336,7 +346,9 @@ TEST_F(RegistryStoreTest, DamagedFileGivesTheValuesBeforeTheDamage) {
                                 {u"C", kRegSz, {'c', 0, 0, 0}}};
   RegistryKey key = Created(u"Damaged");
   for (const Value& value : written)
-    ASSERT_EQ(key.SetValue(value.name, value.type, value.data.data(), static_cast<uint32_t>(value.data.size())), 0);
+    ASSERT_EQ(key.SetValue(value.name, value.type, value.data.data(),
+                           static_cast<uint32_t>(value.data.size())),
+              0);
   fs::path file = ValuesFileBelow(Home());
   ASSERT_FALSE(file.empty());
   std::vector<uint8_t> whole = testing_support::ReadWholeFile(file.u16string());
@@ -431,7 +443,8 @@ TEST_F(RegistryStoreTest, StoreFollowsTheEnvironmentAtEachOpen) {
   setenv("HOME", (root + "/user").c_str(), 1);
   ASSERT_EQ(key.Create(RegistryRoot::ClassesRoot, KeyPath(u"Where")), 0);
   ASSERT_EQ(key.WriteString(u"", u"home"), 0);
-  EXPECT_FALSE(ValuesFileBelow(temp_.File(u"user/.config/lumenard/registry/HKEY_CLASSES_ROOT")).empty());
+  EXPECT_FALSE(
+      ValuesFileBelow(temp_.File(u"user/.config/lumenard/registry/HKEY_CLASSES_ROOT")).empty());
 
   setenv("HOME", savedHome.c_str(), 1);
   if (savedXdg) setenv("XDG_CONFIG_HOME", xdgValue.c_str(), 1);

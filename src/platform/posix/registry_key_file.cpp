@@ -95,9 +95,10 @@ std::u16string Number(uint64_t value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-void ReportDamage(const std::string& path, std::u16string_view key, const ValuesFileContent& content) {
-  std::u16string line = u"Registry store: the values file \"" + Utf8ToUtf16(path) + u"\" of the key " +
-                        std::u16string(key);
+void ReportDamage(const std::string& path, std::u16string_view key,
+                  const ValuesFileContent& content) {
+  std::u16string line = u"Registry store: the values file \"" + Utf8ToUtf16(path) +
+                        u"\" of the key " + std::u16string(key);
   if (content.state == ValuesFileState::NewerVersion) {
     line += u" has format version " + Number(content.version) +
             u", newer than this program reads; it is left as it is and the key has no values here";
@@ -135,7 +136,8 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
 }
 
 // Writes the bytes into a new temporary file in the folder and flushes it; its path is returned.
-long WriteTemporary(const std::string& folder, const std::vector<uint8_t>& bytes, std::string* path) {
+long WriteTemporary(const std::string& folder, const std::vector<uint8_t>& bytes,
+                    std::string* path) {
   std::string name = ValuesPath(folder) + ".XXXXXX";
   int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? kErrorKeyDeleted : ErrnoToRegistryError(errno);
@@ -210,9 +212,12 @@ long LoadKeyValues(const std::string& folder, std::u16string_view displayName,
     std::vector<uint8_t> bytes;
     result = ReadWhole(path, &bytes, &identity);
     // Gone between the stat and the open: another process deleted the key.
-    if (result == kErrorFileNotFound) identity = FileIdentity{};
-    else if (result != kErrorSuccess) return result;
-    else cached.content = ParseAndReport(path, displayName, bytes);
+    if (result == kErrorFileNotFound)
+      identity = FileIdentity{};
+    else if (result != kErrorSuccess)
+      return result;
+    else
+      cached.content = ParseAndReport(path, displayName, bytes);
   }
   cached.identity = identity;
   *values = &cached.content;

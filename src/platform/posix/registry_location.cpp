@@ -30,7 +30,8 @@ const char* RootName(RegistryRoot root) {
 
 void AppendHex(std::string* out, unsigned value, int digits) {
   static const char kDigits[] = "0123456789ABCDEF";
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out->push_back(kDigits[(value >> shift) & 0xF]);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+    out->push_back(kDigits[(value >> shift) & 0xF]);
 }
 
 // Printable ASCII stays (letters in lower case); '/', '%', control characters and a leading
@@ -40,7 +41,8 @@ std::string EncodeComponent(std::u16string_view component) {
   for (size_t i = 0; i < component.size(); ++i) {
     char16_t unit = component[i];
     if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-    bool plain = unit >= 0x20 && unit < 0x7F && unit != u'/' && unit != u'%' && !(i == 0 && unit == u'.');
+    bool plain =
+        unit >= 0x20 && unit < 0x7F && unit != u'/' && unit != u'%' && !(i == 0 && unit == u'.');
     if (plain) {
       name.push_back(static_cast<char>(unit));
     } else if (unit < 0x80) {

@@ -62,7 +62,8 @@ struct RegistryKey::Impl {
 
 RegistryKey::~RegistryKey() { Close(); }
 
-RegistryKey::RegistryKey(RegistryKey&& other) noexcept : impl_(std::exchange(other.impl_, nullptr)) {}
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept
+    : impl_(std::exchange(other.impl_, nullptr)) {}
 
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
   if (this != &other) {
