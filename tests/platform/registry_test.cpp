@@ -18,6 +18,10 @@
 #include "platform/text.h"
 #include "support/test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using namespace platform;
@@ -411,13 +415,27 @@ TEST_F(RegistryStoreTest, NewerFormatIsNeitherReadNorOverwritten) {
   EXPECT_EQ(testing_support::ReadWholeFile(file.u16string()), bytes);
 }
 
-TEST_F(RegistryStoreTest, WritesLeaveOnlyTheValuesFiles) {
+TEST_F(RegistryStoreTest, WritesLeaveOnlyValuesFilesAndSkipWhatDidNotChange) {
   RegistryKey key = Created(u"Tidy");
   for (int i = 0; i < 20; ++i) ASSERT_EQ(key.WriteString(Format(u"v%d", i), u"text"), 0);
   for (const auto& entry : fs::recursive_directory_iterator(fs::path(Home())))
     if (entry.is_regular_file()) {
       EXPECT_EQ(entry.path().filename(), ".values") << entry.path();
     }
+
+  fs::path file = ValuesFileBelow(Home());
+  struct stat before, after;
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  ASSERT_EQ(key.WriteString(u"V3", u"text"), 0);
+  ASSERT_EQ(stat(file.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "the same value again needs no write";
+  std::vector<uint8_t> same = StringBytes(u"text");
+  ASSERT_EQ(key.SetValue(u"v3", kRegBinary, same.data(), static_cast<uint32_t>(same.size())), 0);
+  ASSERT_EQ(stat(file.c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  uint32_t type = 0;
+  ASSERT_EQ(key.QueryValue(u"v3", &type, nullptr, nullptr), 0);
+  EXPECT_EQ(type, kRegBinary) << "the same bytes under another type are a change";
 }
 
 TEST_F(RegistryStoreTest, StoreFollowsTheEnvironmentAtEachOpen) {

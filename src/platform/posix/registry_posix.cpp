@@ -141,8 +141,13 @@ long RegistryKey::SetValue(std::u16string_view name, uint32_t type, const void* 
   long result = impl_->Load(&current);
   if (result != kErrorSuccess) return result;
   if (!current->writable) return kErrorAccessDenied;
-  std::vector<StoredValue> values = current->values;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  // Saving a whole database rewrites every value; those that did not change cost no write.
+  const StoredValue* same = FindValue(current->values, name);
+  if (same && !current->damaged && same->type == type &&
+      std::equal(same->data.begin(), same->data.end(), bytes, bytes + size))
+    return kErrorSuccess;
+  std::vector<StoredValue> values = current->values;
   std::vector<uint8_t> stored(bytes, bytes + size);
   auto it = std::find_if(values.begin(), values.end(),
                          [&](const StoredValue& v) { return EqualsNoCase(v.name, name); });
