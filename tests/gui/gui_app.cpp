@@ -1,0 +1,408 @@
+// lumenard.exe from the outside: a first start with no stored settings writes a valid settings
+// record and opens the wizard-mode window, whose close asks the exit question; a second start
+// with ConfirmExit cleared switches to explorer mode (the old window closes, the new one shows
+// the log) and quits on close without asking; "/addsig" imports without a window. Screenshots
+// of both windows go to $LUMENARD_ARTIFACTS. Exit code 0 when every check passed; each failure
+// is one line on stderr.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Corvane\\Lumenard\\2.0";
+constexpr wchar_t kWindowClass[] = L"LumenardLogWindow";
+constexpr wchar_t kSplashClass[] = L"LumenardSplash";
+constexpr size_t kRecordSize = 112004;
+constexpr size_t kShowSplashOffset = 76;
+constexpr size_t kConfirmExitOffset = 84;
+constexpr size_t kAppModeOffset = 17604;
+constexpr UINT kModeExplorer = 32839;
+constexpr int kHeaderId = 1;
+constexpr int kListId = 2;
+// Wine under a busy Xvfb is slow to start a process.
+constexpr DWORD kStartTimeoutMs = 90000;
+constexpr DWORD kTimeoutMs = 30000;
+
+int g_failures = 0;
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "FAILED: %s\n", what);
+  ++g_failures;
+}
+
+void Check(bool condition, const char* what) {
+  if (!condition) Fail(what);
+}
+
+// Polls until the condition holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() > end) return false;
+    Sleep(100);
+  }
+}
+
+std::wstring ProgramPath() {
+  wchar_t own[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring folder(own, length);
+  // The test lives in <build>/tests/gui; the program in <build>.
+  for (int level = 0; level < 4; ++level) {
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+    std::wstring candidate = folder + L"\\lumenard.exe";
+    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
+  }
+  return {};
+}
+
+std::wstring ArtifactsFolder() {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableW(L"LUMENARD_ARTIFACTS", buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring folder(buffer, length);
+  // A Unix path under Wine, which maps the root to Z:.
+  if (folder[0] == L'/') folder = L"Z:" + folder;
+  for (wchar_t& c : folder)
+    if (c == L'/') c = L'\\';
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+// ---- the stored settings record
+
+std::vector<uint8_t> ReadSettings() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  std::vector<uint8_t> data(kRecordSize + 16);
+  DWORD type = 0, size = static_cast<DWORD>(data.size());
+  LONG result = RegQueryValueExW(key, L"Settings", nullptr, &type, data.data(), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS || type != REG_BINARY) return {};
+  data.resize(size);
+  return data;
+}
+
+uint32_t WordAt(const std::vector<uint8_t>& record, size_t offset) {
+  uint32_t word = 0;
+  if (offset + 4 <= record.size()) std::memcpy(&word, record.data() + offset, 4);
+  return word;
+}
+
+uint32_t ChecksumOf(const std::vector<uint8_t>& record) {
+  uint32_t sum = 0;
+  for (size_t offset = 4; offset + 4 <= record.size(); offset += 4) sum += WordAt(record, offset);
+  return sum;
+}
+
+bool ValidRecord(const std::vector<uint8_t>& record) {
+  return record.size() == kRecordSize && WordAt(record, 0) == ChecksumOf(record);
+}
+
+bool WriteSettings(std::vector<uint8_t> record) {
+  uint32_t sum = ChecksumOf(record);
+  std::memcpy(record.data(), &sum, 4);
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(), static_cast<DWORD>(record.size()));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+// ---- windows of the program
+
+struct Search {
+  DWORD process;
+  const wchar_t* className;
+  const wchar_t* title;  // null for any
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != search->process || window == search->except || !IsWindowVisible(window)) return TRUE;
+  wchar_t text[256] = {};
+  GetClassNameW(window, text, 256);
+  if (wcscmp(text, search->className) != 0) return TRUE;
+  if (search->title) {
+    GetWindowTextW(window, text, 256);
+    if (wcscmp(text, search->title) != 0) return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindProgramWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr,
+                       HWND except = nullptr) {
+  Search search{process, className, title, except, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+struct TextSearch {
+  const wchar_t* text;
+  bool found;
+};
+
+BOOL CALLBACK MatchChildText(HWND child, LPARAM parameter) {
+  auto* search = reinterpret_cast<TextSearch*>(parameter);
+  if (TextOf(child) == search->text) {
+    search->found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+bool HasChildWithText(HWND window, const wchar_t* text) {
+  TextSearch search{text, false};
+  EnumChildWindows(window, MatchChildText, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// An item of another process's list view, read through memory of that process.
+std::wstring ListItemText(HANDLE process, HWND list, int index) {
+  constexpr size_t kChars = 256;
+  const size_t bytes = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
+  auto* remote = static_cast<uint8_t*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+  if (!remote) return {};
+  LVITEMW item{};
+  item.iSubItem = 0;
+  item.cchTextMax = kChars;
+  item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+  std::wstring text;
+  if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr)) {
+    SendMessageW(list, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(remote));
+    std::vector<wchar_t> buffer(kChars + 1, L'\0');
+    if (ReadProcessMemory(process, remote + sizeof(LVITEMW), buffer.data(), kChars * sizeof(wchar_t), nullptr))
+      text = buffer.data();
+  }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  return text;
+}
+
+// ---- screenshots
+
+void SaveScreenshot(HWND window, const wchar_t* name) {
+  const std::wstring folder = ArtifactsFolder();
+  if (folder.empty()) return;
+  // What a closed window covered is repainted a moment later.
+  Sleep(3000);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return;
+
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(header);
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * height);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(header);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  const std::wstring path = folder + L"\\" + name;
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return;
+  DWORD written;
+  WriteFile(out, &file, sizeof(file), &written, nullptr);
+  WriteFile(out, &header, sizeof(header), &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+}
+
+// ---- the program's process
+
+struct Program {
+  PROCESS_INFORMATION info{};
+  bool started = false;
+
+  bool Start(const std::wstring& path, const std::wstring& arguments = L"") {
+    std::wstring commandLine = L"\"" + path + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info) != FALSE;
+    return started;
+  }
+  // The exit code, or -1 when it did not end in time.
+  long WaitForExit(DWORD timeoutMs) {
+    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<long>(code);
+  }
+  ~Program() {
+    if (!started) return;
+    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+  }
+};
+
+HWND WaitForMainWindow(const Program& program, DWORD timeoutMs, HWND except = nullptr) {
+  HWND window = nullptr;
+  WaitFor([&] { return (window = FindProgramWindow(program.info.dwProcessId, kWindowClass, nullptr, except)); },
+          timeoutMs);
+  return window;
+}
+
+// A first start: defaults are stored with their checksum, the wizard window opens, and its
+// close asks the exit question (ConfirmExit is 1 by default); Yes ends the process with 0.
+void FirstStart(const std::wstring& path) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+  Program program;
+  if (!program.Start(path)) return Fail("lumenard.exe could not be started");
+  HWND window = WaitForMainWindow(program, kStartTimeoutMs);
+  if (!window) return Fail("the first window did not appear");
+
+  Check(TextOf(window) == L"Lumenard", "the window title is \"Lumenard\"");
+  Check(TextOf(GetDlgItem(window, kHeaderId)) == L"Wizard mode", "a start without /cs opens wizard mode");
+
+  std::vector<uint8_t> record;
+  const bool stored = WaitFor(
+      [&] {
+        record = ReadSettings();
+        return ValidRecord(record) && WordAt(record, kAppModeOffset) == 32840;
+      },
+      kTimeoutMs);
+  Check(stored, "the settings are stored: 112004 bytes, right checksum, mode 32840");
+  Check(WordAt(record, kConfirmExitOffset) == 1, "ConfirmExit defaults to 1");
+
+  // ShowSplash is 1 by default: the picture shows on its own thread and goes by itself.
+  const DWORD process = program.info.dwProcessId;
+  Check(WaitFor([&] { return FindProgramWindow(process, kSplashClass) != nullptr; }, kTimeoutMs),
+        "the splash picture shows at start");
+  Check(WaitFor([&] { return !FindProgramWindow(process, kSplashClass); }, kTimeoutMs),
+        "the splash picture closes by itself");
+  SaveScreenshot(window, L"app-wizard-mode.bmp");
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  HWND question = nullptr;
+  WaitFor([&] { return (question = FindProgramWindow(program.info.dwProcessId, L"#32770", L"Confirmation")); },
+          kTimeoutMs);
+  if (!question) return Fail("closing with ConfirmExit set asks \"Confirmation\"");
+  Check(HasChildWithText(question, L"Are you sure you want to exit the application?"),
+        "the question reads \"Are you sure you want to exit the application?\"");
+  SaveScreenshot(question, L"app-exit-question.bmp");
+  PostMessageW(question, WM_COMMAND, IDYES, 0);
+  Check(program.WaitForExit(kTimeoutMs) == 0, "answering Yes ends the process with exit code 0");
+}
+
+// A start with ConfirmExit and ShowSplash 0: switching to explorer mode closes the wizard window and opens
+// the explorer one, which logs "Program running."; its close quits without a question.
+void SwitchAndQuit(const std::wstring& path) {
+  std::vector<uint8_t> record = ReadSettings();
+  if (!ValidRecord(record)) return Fail("no stored settings to start from");
+  std::memset(record.data() + kConfirmExitOffset, 0, 4);
+  std::memset(record.data() + kShowSplashOffset, 0, 4);
+  if (!WriteSettings(record)) return Fail("the settings could not be written");
+
+  Program program;
+  if (!program.Start(path)) return Fail("lumenard.exe could not be started again");
+  HWND wizard = WaitForMainWindow(program, kStartTimeoutMs);
+  if (!wizard) return Fail("the window of the second start did not appear");
+
+  PostMessageW(wizard, WM_COMMAND, kModeExplorer, 0);
+  HWND explorer = WaitForMainWindow(program, kTimeoutMs, wizard);
+  if (!explorer) return Fail("the mode switch opened no new window");
+  Check(WaitFor([&] { return !IsWindow(wizard); }, kTimeoutMs), "the mode switch closed the old window");
+  Check(TextOf(explorer) == L"Lumenard", "the new window's title is \"Lumenard\"");
+  Check(TextOf(GetDlgItem(explorer, kHeaderId)) == L"Explorer mode", "the new window is in explorer mode");
+
+  HWND list = GetDlgItem(explorer, kListId);
+  Check(WaitFor([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, kTimeoutMs),
+        "the new window lists the log");
+  // Without a time: the wizard window, which came first, turned the log's timestamps off.
+  Check(ListItemText(program.info.hProcess, list, 0) == L"Program running.",
+        "the log's first line is \"Program running.\", without a time");
+
+  std::vector<uint8_t> stored;
+  Check(WaitFor(
+            [&] {
+              stored = ReadSettings();
+              return ValidRecord(stored) && WordAt(stored, kAppModeOffset) == kModeExplorer;
+            },
+            kTimeoutMs),
+        "the idle save stores the new mode 32839");
+
+  Check(!FindProgramWindow(program.info.dwProcessId, kSplashClass), "no splash picture with ShowSplash 0");
+  SaveScreenshot(explorer, L"app-explorer-mode.bmp");
+
+  PostMessageW(explorer, WM_CLOSE, 0, 0);
+  const long code = program.WaitForExit(kTimeoutMs);
+  if (code == -1 && FindProgramWindow(program.info.dwProcessId, L"#32770", L"Confirmation"))
+    return Fail("closing with ConfirmExit 0 asked the exit question");
+  Check(code == 0, "closing the window ends the process with exit code 0");
+  Check(WordAt(ReadSettings(), kConfirmExitOffset) == 0, "the stored record was kept, not replaced by defaults");
+}
+
+// The command line of the .filesig association: the import reports in a message box and the
+// program ends without opening its window.
+void ImportWithoutWindow(const std::wstring& path) {
+  Program program;
+  if (!program.Start(path, L"\"/addsig C:\\no such folder\\missing.filesig\""))
+    return Fail("lumenard.exe could not be started with /addsig");
+  const DWORD process = program.info.dwProcessId;
+  HWND message = nullptr;
+  WaitFor([&] { return (message = FindProgramWindow(process, L"#32770", L"Error!")); }, kStartTimeoutMs);
+  if (!message) return Fail("an import of a missing file shows \"Error!\"");
+  Check(HasChildWithText(message, L"Signature file 'C:\\no such folder\\missing.filesig' can't open!"),
+        "the message names the file without the quotes");
+  Check(!FindProgramWindow(process, kWindowClass), "an import opens no window");
+  PostMessageW(message, WM_COMMAND, IDOK, 0);
+  Check(program.WaitForExit(kTimeoutMs) == 0, "the import ends with exit code 0");
+}
+
+}  // namespace
+
+int wmain() {
+  const std::wstring path = ProgramPath();
+  if (path.empty()) {
+    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
+    return 1;
+  }
+  FirstStart(path);
+  if (g_failures == 0) SwitchAndQuit(path);
+  ImportWithoutWindow(path);
+  if (g_failures == 0) std::printf("lumenard.exe: start, settings, mode switch, exit and import passed\n");
+  return g_failures == 0 ? 0 : 1;
+}
