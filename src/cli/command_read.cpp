@@ -30,21 +30,25 @@ void DumpLine(uint64_t offset, const uint8_t* bytes, size_t count) {
     }
   }
   line += "  |";
-  for (size_t i = 0; i < count; ++i) line += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '.';
+  for (size_t i = 0; i < count; ++i)
+    line += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '.';
   line += "|\n";
   std::cout << line;
 }
 
 void Dump(uint64_t offset, const std::vector<uint8_t>& buffer, size_t bytes) {
   for (size_t at = 0; at < bytes; at += kBytesPerLine)
-    DumpLine(offset + at, buffer.data() + at, bytes - at < kBytesPerLine ? bytes - at : kBytesPerLine);
+    DumpLine(offset + at, buffer.data() + at,
+             bytes - at < kBytesPerLine ? bytes - at : kBytesPerLine);
 }
 
 int RunRead(const CliArgs& args) {
-  if (args.size() < 2 || args.size() > 3) return CliUsageError("read takes a path, a sector and a count");
+  if (args.size() < 2 || args.size() > 3)
+    return CliUsageError("read takes a path, a sector and a count");
   std::optional<uint64_t> first = ParseCliNumber(args[1]);
   if (!first) return CliUsageError("'" + args[1] + "' is not a sector number");
-  std::optional<uint64_t> count = args.size() == 3 ? ParseCliNumber(args[2]) : std::optional<uint64_t>(1);
+  std::optional<uint64_t> count =
+      args.size() == 3 ? ParseCliNumber(args[2]) : std::optional<uint64_t>(1);
   if (!count || *count == 0) return CliUsageError("'" + args[2] + "' is not a sector count");
   if (*first > UINT64_MAX / kSectorSize || *count > UINT64_MAX / kSectorSize - *first)
     return CliUsageError("sectors beyond any drive");
@@ -59,7 +63,8 @@ int RunRead(const CliArgs& args) {
     uint32_t read = volume->ReadSectors(buffer.data(), sector, sectors);
     Dump(sector * kSectorSize, buffer, read);
     if (read < sectors * kSectorSize)
-      return CliFailure("cannot read sector " + std::to_string(sector + read / kSectorSize) + " of '" + args[0] + "'");
+      return CliFailure("cannot read sector " + std::to_string(sector + read / kSectorSize) +
+                        " of '" + args[0] + "'");
     done += sectors;
   }
   return kExitSuccess;
@@ -67,4 +72,5 @@ int RunRead(const CliArgs& args) {
 
 }  // namespace
 
-LUMENARD_CLI_COMMAND(read, "read PATH SECTOR [COUNT]", "print sectors of a drive or drive image as a hex dump", RunRead);
+LUMENARD_CLI_COMMAND(read, "read PATH SECTOR [COUNT]",
+                     "print sectors of a drive or drive image as a hex dump", RunRead);

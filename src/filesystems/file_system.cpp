@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
 #include "volumes/volume.h"
 
@@ -11,7 +12,8 @@ namespace {
 constexpr std::u16string_view kUnknown = u"Unknown";
 constexpr size_t kMaxTypeNameLength = 29;
 
-// The file-system texts of the boot sectors, in the order they are tested (docs/formats/boot-sector.md).
+// The file-system texts of the boot sectors, in the order they are tested
+// (docs/formats/file-system-type.md).
 struct BootSectorMark {
   size_t offset;
   std::string_view text;
@@ -24,38 +26,31 @@ constexpr std::array<BootSectorMark, 4> kBootSectorMarks{{
     {3, "NTFS    ", FsTypeNtfs},
 }};
 
+// Partition codes read by the FAT analyser, by the root folder their layout has.
+constexpr int32_t kFat16LayoutCodes[] = {1, 4, 6, 14, 17, 20, 22, 30};
+constexpr int32_t kFat32LayoutCodes[] = {11, 12, 27, 28};
+// The codes whose analyser reads a found object's data by its own map of the volume.
+constexpr int32_t kMapsObjectDataCodes[] = {1, 4, 6, 7, 11, 17};
+
+template <size_t N>
+bool IsOneOf(int32_t code, const int32_t (&codes)[N]) {
+  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
+}
+
 }  // namespace
 
 FsAnalyser AnalyserForType(int32_t code) {
-  switch (code) {
-    case 1: case 4: case 6: case 11: case 12: case 14: case 17: case 20: case 22: case 27: case 28: case 30:
-      return FsAnalyser::Fat;
-    case 7:
-      return FsAnalyser::Ntfs;
-    default:
-      return FsAnalyser::None;
-  }
+  if (IsOneOf(code, kFat16LayoutCodes) || IsOneOf(code, kFat32LayoutCodes)) return FsAnalyser::Fat;
+  return code == FsTypeNtfs ? FsAnalyser::Ntfs : FsAnalyser::None;
 }
 
 int32_t RootIdForType(int32_t code) {
-  switch (code) {
-    case 11: case 12: case 27: case 28:
-      return IdRootFat32;
-    case 7:
-      return IdRootNtfs;
-    default:
-      return AnalyserForType(code) == FsAnalyser::Fat ? IdRootFat : -1;
-  }
+  if (IsOneOf(code, kFat16LayoutCodes)) return IdRootFat;
+  if (IsOneOf(code, kFat32LayoutCodes)) return IdRootFat32;
+  return code == FsTypeNtfs ? IdRootNtfs : -1;
 }
 
-bool ReadsObjectDataItself(int32_t code) {
-  switch (code) {
-    case 1: case 4: case 6: case 7: case 11: case 17:
-      return true;
-    default:
-      return false;
-  }
-}
+bool ReadsObjectDataItself(int32_t code) { return IsOneOf(code, kMapsObjectDataCodes); }
 
 CFileSystem::CFileSystem() : TypeName(kUnknown) {
   RootFolder.Flags = FoundFolder | FoundNamed;
@@ -73,34 +68,31 @@ CFileSystem::CFileSystem(CVolume& volume) : CFileSystem() {
 
 CFileSystem::~CFileSystem() = default;
 
-int CFileSystem::Analyse() {
-  return 0;
-}
+int CFileSystem::Analyse() { return 0; }
 
 void CFileSystem::AnalyseFragment(const FoundObject&) {}
 
-uint32_t CFileSystem::FileRead(const FoundObject&, void*, uint64_t, uint32_t) {
-  return 0;
-}
+uint32_t CFileSystem::FileRead(const FoundObject&, void*, uint64_t, uint32_t) { return 0; }
 
 std::u16string_view CFileSystem::NameForType(int32_t code) {
   switch (code) {
-    case 1:
+    case FsTypeFat12:
       return u"FAT12";
-    case 4: case 6:
+    case FsTypeFat16Small:
+    case FsTypeFat16:
       return u"FAT16";
-    case 11: case 12:
+    case FsTypeFat32:
+    case FsTypeFat32Lba:
       return u"FAT32";
-    case 7: case 128:
+    case FsTypeNtfs:
+    case FsTypeNtfsMirror:
       return u"NTFS";
     default:
       return kUnknown;
   }
 }
 
-void CFileSystem::SetTypeName(int32_t code) {
-  TypeName = NameForType(code);
-}
+void CFileSystem::SetTypeName(int32_t code) { TypeName = NameForType(code); }
 
 void CFileSystem::SetTypeNameText(std::u16string_view name) {
   TypeName = name.substr(0, std::min(name.size(), kMaxTypeNameLength));
@@ -109,7 +101,8 @@ void CFileSystem::SetTypeNameText(std::u16string_view name) {
 int32_t CFileSystem::DetectFromBootSector(std::span<const uint8_t> sector) {
   for (const BootSectorMark& mark : kBootSectorMarks) {
     if (mark.offset > sector.size() || mark.text.size() > sector.size() - mark.offset) continue;
-    if (std::memcmp(sector.data() + mark.offset, mark.text.data(), mark.text.size()) == 0) return mark.code;
+    if (std::memcmp(sector.data() + mark.offset, mark.text.data(), mark.text.size()) == 0)
+      return mark.code;
   }
   return FsTypeNone;
 }

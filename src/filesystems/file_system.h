@@ -42,8 +42,10 @@ class CFileSystem {
   virtual int Analyse();
   // Reads the file-system structure that the sector scan found at record.Start.
   virtual void AnalyseFragment(const FoundObject& record);
-  // Reads count bytes of the object's data from a byte offset into it; the bytes read, 0 on failure.
-  virtual uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset, uint32_t count);
+  // Reads count bytes of the object's data from a byte offset into it; the bytes read, 0 on
+  // failure.
+  virtual uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset,
+                            uint32_t count);
 
   // Copies the name that belongs to a type code ("FAT16", "Unknown", ...) into TypeName.
   void SetTypeName(int32_t code);

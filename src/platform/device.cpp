@@ -25,7 +25,8 @@ uint32_t ReadLe32(std::span<const uint8_t> bytes, size_t at) {
 std::string StringAt(std::span<const uint8_t> bytes, uint32_t offset) {
   if (offset < kDescriptorHeaderBytes || offset >= bytes.size()) return {};
   std::string text;
-  for (size_t i = offset; i < bytes.size() && bytes[i] != 0; ++i) text.push_back(static_cast<char>(bytes[i]));
+  for (size_t i = offset; i < bytes.size() && bytes[i] != 0; ++i)
+    text.push_back(static_cast<char>(bytes[i]));
   return text;
 }
 

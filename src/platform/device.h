@@ -66,6 +66,10 @@ bool QueryPartitionInfo(const File& device, PartitionInfo& info);
 // "vendor, product", or "product" alone when there is no vendor; empty when unknown.
 bool QueryDescription(const File& device, std::u16string& description);
 
+// Keeps the system from asking the user to insert a medium when a drive without one is opened
+// or queried (Windows: the process's error mode); nothing to do elsewhere.
+void SuppressMediaErrorDialogs();
+
 // What a path names, for front ends that are given one.
 enum class PathKind { Missing, File, Disk, Volume };
 // Windows: "\\.\PHYSICALDRIVEn" is a disk and "\\.\X:" a volume. Linux: a whole-disk block

@@ -8,9 +8,7 @@ CBitArray::CBitArray(uint8_t* buffer, uint64_t bitCount, int fill) {
   Create(buffer, bitCount, fill);
 }
 
-CBitArray::CBitArray(uint64_t bitCount, int fill) {
-  Create(nullptr, bitCount, fill);
-}
+CBitArray::CBitArray(uint64_t bitCount, int fill) { Create(nullptr, bitCount, fill); }
 
 void CBitArray::Clear() {
   owned_.reset();

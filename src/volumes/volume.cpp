@@ -52,12 +52,15 @@ bool CVolume::OpenLocked() {
   try {
     std::u16string path = OpenPath();
     if (path.empty()) {
-      volume_log::Error(u"Can't open volume '%s': no device path (a partition without its disk)", GetDisplayName());
+      volume_log::Error(u"Can't open volume '%s': no device path (a partition without its disk)",
+                        GetDisplayName());
       return false;
     }
+    platform::SuppressMediaErrorDialogs();
     if (file_.OpenRead(path)) return true;
     uint32_t error = platform::LastError();
-    volume_log::Error(u"Can't open volume '%s', System Error: %s", path, platform::SystemErrorMessage(error));
+    volume_log::Error(u"Can't open volume '%s', System Error: %s", path,
+                      platform::SystemErrorMessage(error));
   } catch (...) {
     volume_log::Error(u"OpenDrive except");
   }
@@ -85,8 +88,9 @@ bool CVolume::IsOpen() const {
 uint32_t CVolume::ReadSectors(void* buffer, uint64_t firstSector, uint64_t count) {
   if (count == 0) return 0;
   if (count > kMaxSectorsPerRead) {
-    volume_log::Error(u"CVolume::ReadSectors: %I64u sectors at sector %I64u are more than one read can take",
-                      count, firstSector);
+    volume_log::Error(
+        u"CVolume::ReadSectors: %I64u sectors at sector %I64u are more than one read can take",
+        count, firstSector);
     return 0;
   }
   constexpr uint64_t kMaxPosition = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
@@ -106,7 +110,8 @@ uint32_t CVolume::ReadSectors(void* buffer, uint64_t firstSector, uint64_t count
     result = ReadDevice(position, buffer, bytes, timeoutMs);
     if (result.status == platform::ReadStatus::Timeout) volume_log::Error(u"Read Timeout!");
     if (result.status != platform::ReadStatus::Ok) {
-      volume_log::Error(LanguageString(172), GetDisplayName(), static_cast<int64_t>(position), attempt);
+      volume_log::Error(LanguageString(172), GetDisplayName(), static_cast<int64_t>(position),
+                        attempt);
       break;
     }
     if (result.bytes == bytes) break;
@@ -114,7 +119,8 @@ uint32_t CVolume::ReadSectors(void* buffer, uint64_t firstSector, uint64_t count
   return result.bytes;
 }
 
-platform::ReadResult CVolume::ReadDevice(uint64_t position, void* buffer, uint32_t bytes, uint32_t timeoutMs) {
+platform::ReadResult CVolume::ReadDevice(uint64_t position, void* buffer, uint32_t bytes,
+                                         uint32_t timeoutMs) {
   return file_.ReadAt(position, buffer, bytes, timeoutMs);
 }
 
@@ -122,7 +128,8 @@ uint32_t CVolume::ReadSectors32(void* buffer, uint64_t firstSector, int32_t coun
   return ReadSectors(buffer, firstSector, static_cast<uint64_t>(static_cast<int64_t>(count)));
 }
 
-uint32_t CVolume::FileRead(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length) {
+uint32_t CVolume::FileRead(const FoundObject& record, void* buffer, uint64_t offset,
+                           uint32_t length) {
   if (length == 0) return 0;
   uint64_t sector = 0;
   try {
@@ -145,17 +152,20 @@ uint32_t CVolume::FileRead(const FoundObject& record, void* buffer, uint64_t off
       std::memcpy(buffer, whole.data(), read);
     }
     if (read == 0) {
-      volume_log::Error(u"CVolume::FileRead: Can't read sector at: %I64d", static_cast<int64_t>(sector));
+      volume_log::Error(u"CVolume::FileRead: Can't read sector at: %I64d",
+                        static_cast<int64_t>(sector));
       return 0;
     }
     return read;
   } catch (...) {
-    volume_log::Error(u"CVolume::FileRead.Except read sector at: %I64d", static_cast<int64_t>(sector));
+    volume_log::Error(u"CVolume::FileRead.Except read sector at: %I64d",
+                      static_cast<int64_t>(sector));
     return 0;
   }
 }
 
-uint32_t CVolume::ReadObjectData(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length) {
+uint32_t CVolume::ReadObjectData(const FoundObject& record, void* buffer, uint64_t offset,
+                                 uint32_t length) {
   try {
     if (FileSystem && ReadsObjectDataItself(FileSystem->TypeCode))
       return FileSystem->FileRead(record, buffer, offset, length);
@@ -165,7 +175,8 @@ uint32_t CVolume::ReadObjectData(const FoundObject& record, void* buffer, uint64
   }
 }
 
-bool CVolume::WithDevice(CloseAfter closeAfter, const std::function<bool(const platform::File&)>& query) {
+bool CVolume::WithDevice(CloseAfter closeAfter,
+                         const std::function<bool(const platform::File&)>& query) {
   std::lock_guard lock(ioLock_);
   const bool wasOpen = file_.IsOpen();
   if (!wasOpen && !OpenLocked()) return false;

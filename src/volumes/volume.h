@@ -82,7 +82,8 @@ class CVolume {
   uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length);
   // A found object's data: through the file system's own FileRead for the FAT and NTFS types
   // whose analyser maps the object's clusters, else through FileRead.
-  uint32_t ReadObjectData(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length);
+  uint32_t ReadObjectData(const FoundObject& record, void* buffer, uint64_t offset,
+                          uint32_t length);
 
   // Device queries. GetGeometry and GetDescription open the device and leave it open; the other
   // three close it again when they had to open it.
@@ -125,7 +126,7 @@ class CVolume {
   uint64_t TotalBytes = 0;
   uint64_t FreeBytes = 0;
   std::atomic<int32_t> State{VolumeStateNotReady};
-  char16_t Letter = 0;     // kind 2
+  char16_t Letter = 0;      // kind 2
   int32_t DiskNumber = -1;  // kind 1: the system's number of the disk
   std::u16string Description;
   std::u16string DisplayName;
@@ -158,7 +159,8 @@ class CVolume {
  protected:
   // One transfer from the open device; ReadSectors retries around it. Tests replace it to
   // play a device that reads short, fails or times out.
-  virtual platform::ReadResult ReadDevice(uint64_t position, void* buffer, uint32_t bytes, uint32_t timeoutMs);
+  virtual platform::ReadResult ReadDevice(uint64_t position, void* buffer, uint32_t bytes,
+                                          uint32_t timeoutMs);
 
  private:
   enum class CloseAfter { No, Yes };

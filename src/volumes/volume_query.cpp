@@ -16,7 +16,8 @@ constexpr size_t kMaxLabelLength = 29;
 uint64_t SectorsOfGeometry(const platform::DiskGeometry& geometry) {
   if (geometry.Cylinders <= 0) return 0;
   uint64_t sectors = 0;
-  if (__builtin_mul_overflow(static_cast<uint64_t>(geometry.Cylinders), uint64_t{geometry.TracksPerCylinder}, &sectors) ||
+  if (__builtin_mul_overflow(static_cast<uint64_t>(geometry.Cylinders),
+                             uint64_t{geometry.TracksPerCylinder}, &sectors) ||
       __builtin_mul_overflow(sectors, uint64_t{geometry.SectorsPerTrack}, &sectors))
     return 0;
   return sectors;
@@ -27,16 +28,21 @@ uint64_t SectorsOfGeometry(const platform::DiskGeometry& geometry) {
 // Device queries.
 
 bool CVolume::GetGeometry(platform::DiskGeometry& geometry) {
-  return WithDevice(CloseAfter::No, [&](const platform::File& device) { return platform::QueryGeometry(device, geometry); });
+  return WithDevice(CloseAfter::No, [&](const platform::File& device) {
+    return platform::QueryGeometry(device, geometry);
+  });
 }
 
 bool CVolume::GetDeviceNumber() {
-  return WithDevice(CloseAfter::Yes,
-                    [&](const platform::File& device) { return platform::QueryDeviceNumber(device, DeviceNumber); });
+  return WithDevice(CloseAfter::Yes, [&](const platform::File& device) {
+    return platform::QueryDeviceNumber(device, DeviceNumber);
+  });
 }
 
 bool CVolume::GetLayout() {
-  return WithDevice(CloseAfter::Yes, [&](const platform::File& device) { return platform::QueryLayout(device, Layout); });
+  return WithDevice(CloseAfter::Yes, [&](const platform::File& device) {
+    return platform::QueryLayout(device, Layout);
+  });
 }
 
 const platform::PartitionInfo* CVolume::GetPartitionInfo() {
@@ -50,8 +56,9 @@ const platform::PartitionInfo* CVolume::GetPartitionInfo() {
 
 void CVolume::GetDescription() {
   std::u16string description;
-  if (WithDevice(CloseAfter::No,
-                 [&](const platform::File& device) { return platform::QueryDescription(device, description); }))
+  if (WithDevice(CloseAfter::No, [&](const platform::File& device) {
+        return platform::QueryDescription(device, description);
+      }))
     Description = description;
 }
 
@@ -67,12 +74,14 @@ void CVolume::UpdateCountsFromTotalBytes() {
 void CVolume::SizeFromGeometry() {
   if (DiskGeometry.BytesPerSector != 0) BytesPerSector = DiskGeometry.BytesPerSector;
   uint64_t bytes = 0;
-  if (__builtin_mul_overflow(SectorsOfGeometry(DiskGeometry), uint64_t{BytesPerSector}, &bytes)) bytes = 0;
+  if (__builtin_mul_overflow(SectorsOfGeometry(DiskGeometry), uint64_t{BytesPerSector}, &bytes))
+    bytes = 0;
   TotalBytes = std::max(bytes, DiskGeometry.DeviceBytes);
   UpdateCountsFromTotalBytes();
 }
 
 void CVolume::QueryPhysicalDisk() {
+  GetDevicePath();
   if (!Open()) {
     State = VolumeStateNotReady;
     return;
@@ -110,7 +119,8 @@ void CVolume::QueryLetteredDrive() {
   } else {
     State = VolumeStateNotReady;
   }
-  if (TotalBytes == 0 && !platform::QueryDiskFreeSpace(root, TotalBytes, FreeBytes) && GetGeometry(DiskGeometry)) {
+  if (TotalBytes == 0 && !platform::QueryDiskFreeSpace(root, TotalBytes, FreeBytes) &&
+      GetGeometry(DiskGeometry)) {
     SectorCount = SectorsOfGeometry(DiskGeometry);
     ClusterCount = SectorCount;
     if (DiskGeometry.BytesPerSector != 0) BytesPerSector = DiskGeometry.BytesPerSector;
@@ -159,6 +169,7 @@ void CVolume::QueryImage() {
 
 void CVolume::QueryInformation() {
   State = VolumeStateQuerying;
+  platform::SuppressMediaErrorDialogs();
   try {
     switch (Kind) {
       case VolumeKindPhysical:
@@ -179,8 +190,8 @@ void CVolume::QueryInformation() {
         break;
     }
   } catch (...) {
-    volume_log::Error(u"CVolume::QueryInformation except in drive: %s (%s), code: %d", GetDisplayName(), DevicePath,
-                      platform::LastError());
+    volume_log::Error(u"CVolume::QueryInformation except in drive: %s (%s), code: %d",
+                      GetDisplayName(), DevicePath, platform::LastError());
   }
 }
 
@@ -207,7 +218,8 @@ std::u16string CVolume::GetDisplayName() {
       break;
     case VolumeKindLogical: {
       std::u16string label = platform::Trim(Label);
-      name = label.empty() ? platform::Format(u"%c:", Letter) : platform::Format(u"%c: (%s)", Letter, label);
+      name = label.empty() ? platform::Format(u"%c:", Letter)
+                           : platform::Format(u"%c: (%s)", Letter, label);
       break;
     }
     case VolumeKindPartition:
@@ -230,7 +242,8 @@ std::u16string CVolume::GetDisplayName() {
 std::u16string CVolume::GetDevicePath() {
   switch (Kind) {
     case VolumeKindPhysical:
-      if (std::u16string path = platform::PhysicalDrivePath(DiskNumber); !path.empty()) DevicePath = path;
+      if (std::u16string path = platform::PhysicalDrivePath(DiskNumber); !path.empty())
+        DevicePath = path;
       break;
     case VolumeKindLogical:
       DevicePath = platform::LogicalDrivePath(Letter);
@@ -247,10 +260,10 @@ std::u16string CVolume::GetDevicePath() {
 }
 
 int CVolume::GetFileSystemClass() const {
-  switch (FileSystemType()) {
-    case 1: case 4: case 6: case 11: case 12: case 14: case 17: case 20: case 22: case 27: case 28: case 30:
+  switch (AnalyserForType(FileSystemType())) {
+    case FsAnalyser::Fat:
       return 0;
-    case 7:
+    case FsAnalyser::Ntfs:
       return 1;
     default:
       return 2;
@@ -260,8 +273,9 @@ int CVolume::GetFileSystemClass() const {
 std::u16string CVolume::GetFileSystemName() {
   if (!FileSystem) return std::u16string(CFileSystem::NameForType(FsTypeNone));
   if (platform::EqualsNoCase(FileSystem->TypeName, CFileSystem::NameForType(FsTypeNone))) {
-    int32_t code = FileSystem->TypeCode != FsTypeNone ? FileSystem->TypeCode
-                                                      : CFileSystem::DetectFromBootSector(BootSector);
+    int32_t code = FileSystem->TypeCode != FsTypeNone
+                       ? FileSystem->TypeCode
+                       : CFileSystem::DetectFromBootSector(BootSector);
     FileSystem->SetTypeName(code);
   }
   return FileSystem->TypeName;

@@ -61,7 +61,8 @@ TEST(VolumeCommands, ReadDumpsSectorsWithOffsetsHexAndText) {
   // The label mkfs.fat wrote, in the line of bytes 0x20 to 0x2f.
   EXPECT_NE(dump.out.find("00000020 "), std::string::npos);
   EXPECT_NE(dump.out.find("|......)..4.FAT12|"), std::string::npos) << dump.out.substr(0, 400);
-  EXPECT_NE(dump.out.find("000001f0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 55 aa  |..............U.|\n"),
+  EXPECT_NE(dump.out.find(
+                "000001f0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 55 aa  |..............U.|\n"),
             std::string::npos);
 
   Outcome two = RunCli({"read", fat12, "0x1", "2"});
@@ -82,7 +83,8 @@ TEST(VolumeCommands, BadWordsAreUsageErrorsAndUnreadableSectorsFailures) {
 
   Outcome beyond = RunCli({"read", fat12, "2879", "3"});
   EXPECT_EQ(beyond.code, kExitFailure);
-  EXPECT_EQ(std::count(beyond.out.begin(), beyond.out.end(), '\n'), 32) << "the sector that exists is shown";
+  EXPECT_EQ(std::count(beyond.out.begin(), beyond.out.end(), '\n'), 32)
+      << "the sector that exists is shown";
   EXPECT_NE(beyond.err.find("cannot read sector 2880"), std::string::npos) << beyond.err;
 
   testing_support::TempFolder folder;

@@ -16,15 +16,14 @@ using Sector = std::array<uint8_t, 512>;
 
 Sector WithText(std::initializer_list<std::pair<size_t, const char*>> texts) {
   Sector sector{};
-  for (const auto& [offset, text] : texts) std::memcpy(sector.data() + offset, text, std::strlen(text));
+  for (const auto& [offset, text] : texts)
+    std::memcpy(sector.data() + offset, text, std::strlen(text));
   sector[510] = 0x55;
   sector[511] = 0xAA;
   return sector;
 }
 
-int32_t Detect(const Sector& sector) {
-  return CFileSystem::DetectFromBootSector(sector);
-}
+int32_t Detect(const Sector& sector) { return CFileSystem::DetectFromBootSector(sector); }
 
 TEST(FileSystemBase, NewFileSystemIsUnknownWithANamedRootFolder) {
   CFileSystem fs;
@@ -47,13 +46,13 @@ TEST(FileSystemBase, TypeCodesGiveNamesAnalysersAndRootFolders) {
     int32_t root;
   };
   const Row rows[] = {
-      {1, u"FAT12", FsAnalyser::Fat, 0},      {4, u"FAT16", FsAnalyser::Fat, 0},
-      {6, u"FAT16", FsAnalyser::Fat, 0},      {14, u"Unknown", FsAnalyser::Fat, 0},
-      {17, u"Unknown", FsAnalyser::Fat, 0},   {30, u"Unknown", FsAnalyser::Fat, 0},
-      {11, u"FAT32", FsAnalyser::Fat, 2},     {12, u"FAT32", FsAnalyser::Fat, 2},
-      {27, u"Unknown", FsAnalyser::Fat, 2},   {28, u"Unknown", FsAnalyser::Fat, 2},
-      {7, u"NTFS", FsAnalyser::Ntfs, 5},      {128, u"NTFS", FsAnalyser::None, -1},
-      {0, u"Unknown", FsAnalyser::None, -1},  {5, u"Unknown", FsAnalyser::None, -1},
+      {1, u"FAT12", FsAnalyser::Fat, 0},       {4, u"FAT16", FsAnalyser::Fat, 0},
+      {6, u"FAT16", FsAnalyser::Fat, 0},       {14, u"Unknown", FsAnalyser::Fat, 0},
+      {17, u"Unknown", FsAnalyser::Fat, 0},    {30, u"Unknown", FsAnalyser::Fat, 0},
+      {11, u"FAT32", FsAnalyser::Fat, 2},      {12, u"FAT32", FsAnalyser::Fat, 2},
+      {27, u"Unknown", FsAnalyser::Fat, 2},    {28, u"Unknown", FsAnalyser::Fat, 2},
+      {7, u"NTFS", FsAnalyser::Ntfs, 5},       {128, u"NTFS", FsAnalyser::None, -1},
+      {0, u"Unknown", FsAnalyser::None, -1},   {5, u"Unknown", FsAnalyser::None, -1},
       {131, u"Unknown", FsAnalyser::None, -1}, {-1, u"Unknown", FsAnalyser::None, -1},
   };
   for (const Row& row : rows) {
@@ -117,8 +116,10 @@ TEST(FileSystemBase, AnalysersCopyTheDrivesTypeFlagsAndName) {
 
 // Boot sectors as mkfs.fat and mkntfs write them (tests/fixtures/volumes.sh).
 TEST(FileSystemBase, ToolMadeImagesAreDetected) {
-  const std::pair<const char*, int32_t> images[] = {
-      {"volumes/fat12.img", 1}, {"volumes/fat16.img", 4}, {"volumes/fat32.img", 11}, {"volumes/ntfs.img", 7}};
+  const std::pair<const char*, int32_t> images[] = {{"volumes/fat12.img", 1},
+                                                    {"volumes/fat16.img", 4},
+                                                    {"volumes/fat32.img", 11},
+                                                    {"volumes/ntfs.img", 7}};
   for (const auto& [name, code] : images) {
     std::u16string path = testing_support::FixturePath(name);
     if (path.empty()) GTEST_SKIP() << "fixture images not made";

@@ -46,7 +46,8 @@ TEST(BitArray, ExternalBuffersAreFilledButNotOwned) {
     EXPECT_TRUE(bits.OwnsData());
     EXPECT_EQ(bits.ByteCount(), 2u);
   }
-  EXPECT_EQ(buffer, (std::vector<uint8_t>{0xF7, 0xFF, 0xFF, 0x5A})) << "bit 3 is byte 0 mask 0x08; byte 3 untouched";
+  EXPECT_EQ(buffer, (std::vector<uint8_t>{0xF7, 0xFF, 0xFF, 0x5A}))
+      << "bit 3 is byte 0 mask 0x08; byte 3 untouched";
 }
 
 TEST(BitArray, SetClearAndFillUseLeastSignificantBitFirst) {
@@ -85,7 +86,8 @@ TEST(BitArray, FindCrossesWordBoundariesInBothValues) {
   CBitArray bits(200, 0);
   for (uint64_t bit : {63u, 64u, 127u, 130u, 199u}) bits.Set(bit, 1);
   std::vector<int64_t> found;
-  for (int64_t at = bits.Find(0, 1); at >= 0; at = bits.Find(static_cast<uint64_t>(at) + 1, 1)) found.push_back(at);
+  for (int64_t at = bits.Find(0, 1); at >= 0; at = bits.Find(static_cast<uint64_t>(at) + 1, 1))
+    found.push_back(at);
   EXPECT_EQ(found, (std::vector<int64_t>{63, 64, 127, 130, 199}));
 
   bits.Fill(1);

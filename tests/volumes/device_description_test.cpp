@@ -36,7 +36,8 @@ TEST(DeviceDescription, VendorAndProductWithTheirPaddingRemoved) {
   EXPECT_EQ(Describe(Descriptor("        ", "Card Reader")), u"Card Reader");
   EXPECT_EQ(Describe(Descriptor("Generic", nullptr)), u"Generic");
   EXPECT_EQ(Describe(Descriptor(nullptr, nullptr)), u"");
-  EXPECT_EQ(Describe(Descriptor("Caf\xE9", "Disk")), u"Caf\u00E9, Disk") << "8-bit text in the ANSI code page";
+  EXPECT_EQ(Describe(Descriptor("Caf\xE9", "Disk")), u"Caf\u00E9, Disk")
+      << "8-bit text in the ANSI code page";
 }
 
 TEST(DeviceDescription, OffsetsFromTheDeviceAreCheckedAgainstTheBytesReturned) {

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "support/test_support.h"
-#include "volumes/volume.h"
 #include "volume_test_support.h"
+#include "volumes/volume.h"
 
 namespace {
 
@@ -18,9 +18,7 @@ using namespace volume_testing;
 TEST(VolumeQuery, ImageSizeComesFromTheFileBeyond4GiB) {
   TempFolder folder;
   std::u16string path = folder.File(u"large.dsk");
-  {
-    std::ofstream create(std::filesystem::path(path), std::ios::binary);
-  }
+  { std::ofstream create(std::filesystem::path(path), std::ios::binary); }
   std::filesystem::resize_file(std::filesystem::path(path), 5'000'000'000ull);  // sparse
   auto volume = ImageVolume(path);
   volume->SectorsPerCluster = 8;  // whatever was there, an image counts 512-byte clusters
@@ -35,7 +33,8 @@ TEST(VolumeQuery, ImageSizeComesFromTheFileBeyond4GiB) {
   EXPECT_FALSE(volume->IsOpen()) << "the query leaves the device as it found it";
 
   std::vector<uint8_t> sector(kSectorSize, 0xEE);
-  EXPECT_EQ(volume->ReadSectors(sector.data(), 9'765'624, 1), kSectorSize) << "the last sector of a 5 GB image";
+  EXPECT_EQ(volume->ReadSectors(sector.data(), 9'765'624, 1), kSectorSize)
+      << "the last sector of a 5 GB image";
   EXPECT_EQ(sector[0], 0);
 }
 
@@ -77,7 +76,8 @@ TEST(VolumeQuery, PartitionQueryUsesTheParentDiskAndRunsOnItsOwnThread) {
   EXPECT_FALSE(partition.IsQueryRunning());
   EXPECT_EQ(partition.State, VolumeStateReady);
   EXPECT_EQ(partition.DevicePath, path);
-  EXPECT_EQ(partition.TotalBytes, 56u * kSectorSize) << "an image answers no geometry; the size stays";
+  EXPECT_EQ(partition.TotalBytes, 56u * kSectorSize)
+      << "an image answers no geometry; the size stays";
 }
 
 TEST(VolumeQuery, DisplayNamesFollowTheKind) {
@@ -113,6 +113,23 @@ TEST(VolumeQuery, DisplayNamesFollowTheKind) {
   computer.Kind = VolumeKindComputer;
   computer.DisplayName = u"My Computer";
   EXPECT_EQ(computer.GetDisplayName(), u"My Computer");
+}
+
+TEST(VolumeQuery, DisksAreOpenedByTheirSystemNumber) {
+  CVolume disk;
+  disk.Kind = VolumeKindPhysical;
+  disk.DevicePath = u"kept";
+  disk.DiskNumber = -1;
+  EXPECT_EQ(disk.GetDevicePath(), u"kept") << "no number: the path given stays";
+#ifdef _WIN32
+  disk.DiskNumber = 0;
+  EXPECT_EQ(disk.GetDevicePath(), u"\\\\.\\PHYSICALDRIVE0");
+  disk.DiskNumber = 12;  // more than one digit
+  EXPECT_EQ(disk.GetDevicePath(), u"\\\\.\\PHYSICALDRIVE12");
+#else
+  disk.DiskNumber = 0x7FFF0000;  // a device number no disk has
+  EXPECT_EQ(disk.GetDevicePath(), u"kept");
+#endif
 }
 
 TEST(VolumeQuery, FileSystemClassAndName) {

@@ -7,8 +7,8 @@
 
 #include "app/app.h"
 #include "support/test_support.h"
-#include "volumes/volume.h"
 #include "volume_test_support.h"
+#include "volumes/volume.h"
 
 namespace {
 
@@ -78,7 +78,8 @@ TEST_F(VolumeReadTest, PartitionVolumesReadFromTheirOffsetOnTheParentDisk) {
   CVolume orphan;
   orphan.Kind = VolumeKindFound;
   std::vector<uint8_t> buffer(kSectorSize);
-  EXPECT_EQ(orphan.ReadSectors(buffer.data(), 0, 1), 0u) << "a partition without a disk has nothing to open";
+  EXPECT_EQ(orphan.ReadSectors(buffer.data(), 0, 1), 0u)
+      << "a partition without a disk has nothing to open";
   EXPECT_TRUE(log.Contains(u"Can't open volume 'Volume at: 0'"));
 }
 
@@ -114,7 +115,8 @@ TEST_F(VolumeReadTest, ShortReadsAreRetriedUpToTheSetting) {
     shortForever.Kind = VolumeKindImage;
     shortForever.DevicePath = imagePath;
     shortForever.script = {Transfer(512)};
-    EXPECT_EQ(shortForever.ReadSectors(buffer.data(), 0, 2), 512u) << "the partial count of the last attempt";
+    EXPECT_EQ(shortForever.ReadSectors(buffer.data(), 0, 2), 512u)
+        << "the partial count of the last attempt";
     g_pApp = previous;
     return shortForever.positions.size();
   };
@@ -233,7 +235,8 @@ class OverlapDetectingVolume : public CVolume {
   std::atomic<bool> overlapped{false};
 
  protected:
-  ReadResult ReadDevice(uint64_t position, void* buffer, uint32_t bytes, uint32_t timeoutMs) override {
+  ReadResult ReadDevice(uint64_t position, void* buffer, uint32_t bytes,
+                        uint32_t timeoutMs) override {
     if (++inFlight > 1) overlapped = true;
     std::this_thread::sleep_for(std::chrono::microseconds(50));
     ReadResult result = CVolume::ReadDevice(position, buffer, bytes, timeoutMs);
@@ -251,7 +254,8 @@ TEST_F(VolumeReadTest, ReadsFromSeveralThreadsTakeTurns) {
     std::vector<uint8_t> buffer(kSectorSize);
     for (uint32_t i = 0; i < 200; ++i) {
       uint32_t sector = (first + i) % kImageSectors;
-      if (volume.ReadSectors(buffer.data(), sector, 1) != kSectorSize || SectorNumberAt(buffer.data()) != sector)
+      if (volume.ReadSectors(buffer.data(), sector, 1) != kSectorSize ||
+          SectorNumberAt(buffer.data()) != sector)
         ++wrong;
       if (i % 50 == 0) volume.Close();  // closing between reads must not break the others
     }

@@ -41,8 +41,9 @@ class LogCapture {
 
   bool Contains(std::u16string_view text) const {
     auto lines = log_.Lines();
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::u16string& line) { return line.find(text) != std::u16string::npos; });
+    return std::any_of(lines.begin(), lines.end(), [&](const std::u16string& line) {
+      return line.find(text) != std::u16string::npos;
+    });
   }
   size_t LineCount() const { return log_.LineCount(); }
 

@@ -66,7 +66,8 @@ struct SysfsDevice {
 };
 
 std::optional<SysfsDevice> SysfsOf(dev_t number) {
-  fs::path link = "/sys/dev/block/" + std::to_string(major(number)) + ":" + std::to_string(minor(number));
+  fs::path link =
+      "/sys/dev/block/" + std::to_string(major(number)) + ":" + std::to_string(minor(number));
   std::error_code error;
   fs::path self = fs::canonical(link, error);
   if (error) return std::nullopt;
@@ -102,7 +103,8 @@ PartitionInfo PartitionFromSysfs(const fs::path& partition) {
   info.StartingOffset = static_cast<int64_t>(start * kSysfsSectorBytes);
   info.PartitionLength = static_cast<int64_t>(size * kSysfsSectorBytes);
   info.HiddenSectors = start > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(start);
-  info.PartitionNumber = static_cast<uint32_t>(ReadSysfsNumber(partition / "partition").value_or(0));
+  info.PartitionNumber =
+      static_cast<uint32_t>(ReadSysfsNumber(partition / "partition").value_or(0));
   info.RecognizedPartition = true;
   return info;
 }
@@ -113,10 +115,13 @@ std::vector<PartitionInfo> PartitionsOf(const fs::path& disk) {
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(disk, error)) {
     std::error_code ignored;
-    if (fs::exists(entry.path() / "partition", ignored)) partitions.push_back(PartitionFromSysfs(entry.path()));
+    if (fs::exists(entry.path() / "partition", ignored))
+      partitions.push_back(PartitionFromSysfs(entry.path()));
   }
   std::sort(partitions.begin(), partitions.end(),
-            [](const PartitionInfo& a, const PartitionInfo& b) { return a.PartitionNumber < b.PartitionNumber; });
+            [](const PartitionInfo& a, const PartitionInfo& b) {
+              return a.PartitionNumber < b.PartitionNumber;
+            });
   return partitions;
 }
 
@@ -136,7 +141,8 @@ bool QueryGeometry(const File& device, DiskGeometry& geometry) {
   if (!BlockDeviceNumber(fd)) return false;
   uint64_t bytes = 0;
   int sectorSize = 0;
-  if (ioctl(fd, BLKGETSIZE64, &bytes) != 0 || ioctl(fd, BLKSSZGET, &sectorSize) != 0 || sectorSize <= 0)
+  if (ioctl(fd, BLKGETSIZE64, &bytes) != 0 || ioctl(fd, BLKSSZGET, &sectorSize) != 0 ||
+      sectorSize <= 0)
     return false;
   hd_geometry legacy{};
   uint32_t heads = kDefaultHeads;
@@ -150,11 +156,13 @@ bool QueryGeometry(const File& device, DiskGeometry& geometry) {
   geometry.TracksPerCylinder = heads;
   geometry.SectorsPerTrack = sectorsPerTrack;
   // The legacy call keeps cylinders in 16 bits; the size gives the true count.
-  geometry.Cylinders = static_cast<int64_t>(bytes / (uint64_t{heads} * sectorsPerTrack * geometry.BytesPerSector));
+  geometry.Cylinders =
+      static_cast<int64_t>(bytes / (uint64_t{heads} * sectorsPerTrack * geometry.BytesPerSector));
   geometry.DeviceBytes = bytes;
   geometry.MediaType = kMediaFixed;
   if (std::optional<SysfsDevice> sysfs = SysfsOf(device))
-    if (ReadSysfsNumber(sysfs->disk / "removable").value_or(0) != 0) geometry.MediaType = kMediaRemovable;
+    if (ReadSysfsNumber(sysfs->disk / "removable").value_or(0) != 0)
+      geometry.MediaType = kMediaRemovable;
   return true;
 }
 
@@ -166,7 +174,9 @@ bool QueryDeviceNumber(const File& device, DeviceNumber& number) {
   number.DeviceType = kDeviceTypeDisk;
   number.Number = *disk;
   number.PartitionNumber =
-      sysfs->isPartition ? static_cast<int32_t>(ReadSysfsNumber(sysfs->self / "partition").value_or(0)) : 0;
+      sysfs->isPartition
+          ? static_cast<int32_t>(ReadSysfsNumber(sysfs->self / "partition").value_or(0))
+          : 0;
   return true;
 }
 
@@ -177,7 +187,8 @@ bool QueryLayout(const File& device, DriveLayout& layout) {
   layout = DriveLayout{};
   layout.PartitionCount = static_cast<uint32_t>(partitions.size());
   layout.Signature = MbrSignature(DescriptorOf(device));
-  for (size_t i = 0; i < partitions.size() && i < layout.Entries.size(); ++i) layout.Entries[i] = partitions[i];
+  for (size_t i = 0; i < partitions.size() && i < layout.Entries.size(); ++i)
+    layout.Entries[i] = partitions[i];
   return true;
 }
 
@@ -190,7 +201,8 @@ bool QueryPartitionInfo(const File& device, PartitionInfo& info) {
   }
   // The whole disk, as Windows describes it: one partition numbered 0 over all of it.
   info = PartitionInfo{};
-  info.PartitionLength = static_cast<int64_t>(ReadSysfsNumber(sysfs->self / "size").value_or(0) * kSysfsSectorBytes);
+  info.PartitionLength =
+      static_cast<int64_t>(ReadSysfsNumber(sysfs->self / "size").value_or(0) * kSysfsSectorBytes);
   return true;
 }
 
@@ -203,6 +215,8 @@ bool QueryDescription(const File& device, std::u16string& description) {
   return !description.empty();
 }
 
+void SuppressMediaErrorDialogs() {}
+
 PathKind ClassifyPath(std::u16string_view path) {
   struct stat info {};
   if (stat(Utf16ToUtf8(path).c_str(), &info) != 0) return PathKind::Missing;
@@ -213,22 +227,17 @@ PathKind ClassifyPath(std::u16string_view path) {
 
 std::u16string PhysicalDrivePath(int32_t number) {
   if (number < 0) return {};
-  dev_t device = makedev(static_cast<uint32_t>(number) >> 16, static_cast<uint32_t>(number) & 0xFFFF);
+  dev_t device =
+      makedev(static_cast<uint32_t>(number) >> 16, static_cast<uint32_t>(number) & 0xFFFF);
   std::optional<SysfsDevice> sysfs = SysfsOf(device);
   if (!sysfs) return {};
   return Utf8ToUtf16("/dev/" + sysfs->disk.filename().string());
 }
 
-std::u16string LogicalDrivePath(char16_t letter) {
-  return Format(u"\\\\.\\%c:", letter);
-}
+std::u16string LogicalDrivePath(char16_t letter) { return Format(u"\\\\.\\%c:", letter); }
 
-bool QueryVolumeInformation(std::u16string_view, VolumeInformation&) {
-  return false;
-}
+bool QueryVolumeInformation(std::u16string_view, VolumeInformation&) { return false; }
 
-bool QueryDiskFreeSpace(std::u16string_view, uint64_t&, uint64_t&) {
-  return false;
-}
+bool QueryDiskFreeSpace(std::u16string_view, uint64_t&, uint64_t&) { return false; }
 
 }  // namespace platform

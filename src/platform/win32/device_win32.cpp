@@ -24,16 +24,18 @@ HANDLE HandleOf(const File& device) {
 
 // DeviceIoControl that also works on a handle opened for overlapped I/O, which needs an
 // OVERLAPPED of its own. Gives the bytes returned, or false.
-bool Control(const File& device, DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes,
-             DWORD& returned) {
+bool Control(const File& device, DWORD code, const void* in, DWORD inBytes, void* out,
+             DWORD outBytes, DWORD& returned) {
   HANDLE handle = HandleOf(device);
   if (handle == INVALID_HANDLE_VALUE) return false;
   OVERLAPPED overlapped{};
   overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!overlapped.hEvent) return false;
   returned = 0;
-  BOOL done = DeviceIoControl(handle, code, const_cast<void*>(in), inBytes, out, outBytes, &returned, &overlapped);
-  if (!done && GetLastError() == ERROR_IO_PENDING) done = GetOverlappedResult(handle, &overlapped, &returned, TRUE);
+  BOOL done = DeviceIoControl(handle, code, const_cast<void*>(in), inBytes, out, outBytes,
+                              &returned, &overlapped);
+  if (!done && GetLastError() == ERROR_IO_PENDING)
+    done = GetOverlappedResult(handle, &overlapped, &returned, TRUE);
   DWORD error = GetLastError();
   CloseHandle(overlapped.hEvent);
   SetLastError(error);
@@ -91,8 +93,10 @@ bool QueryDeviceNumber(const File& device, DeviceNumber& number) {
 }
 
 bool QueryLayout(const File& device, DriveLayout& layout) {
-  const DWORD bytes = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry) + kMaxLayoutEntries * sizeof(PARTITION_INFORMATION);
-  std::vector<PARTITION_INFORMATION> storage(kMaxLayoutEntries + 1);  // aligned room for the header too
+  const DWORD bytes = offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry) +
+                      kMaxLayoutEntries * sizeof(PARTITION_INFORMATION);
+  std::vector<PARTITION_INFORMATION> storage(kMaxLayoutEntries +
+                                             1);  // aligned room for the header too
   auto* raw = reinterpret_cast<DRIVE_LAYOUT_INFORMATION*>(storage.data());
   DWORD returned = 0;
   if (!Control(device, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, raw, bytes, returned) ||
@@ -101,7 +105,8 @@ bool QueryLayout(const File& device, DriveLayout& layout) {
   layout = DriveLayout{};
   layout.PartitionCount = raw->PartitionCount;
   layout.Signature = raw->Signature;
-  size_t present = (returned - offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry)) / sizeof(PARTITION_INFORMATION);
+  size_t present = (returned - offsetof(DRIVE_LAYOUT_INFORMATION, PartitionEntry)) /
+                   sizeof(PARTITION_INFORMATION);
   for (size_t i = 0; i < layout.Entries.size() && i < present && i < raw->PartitionCount; ++i)
     layout.Entries[i] = FromWin32(raw->PartitionEntry[i]);
   return true;
@@ -122,8 +127,8 @@ bool QueryDescription(const File& device, std::u16string& description) {
   std::vector<uint8_t> query(kDescriptorQueryBytes, 0);
   std::vector<uint8_t> answer(kDescriptorBytes, 0);
   DWORD returned = 0;
-  if (!Control(device, IOCTL_STORAGE_QUERY_PROPERTY, query.data(), static_cast<DWORD>(query.size()), answer.data(),
-               static_cast<DWORD>(answer.size()), returned) ||
+  if (!Control(device, IOCTL_STORAGE_QUERY_PROPERTY, query.data(), static_cast<DWORD>(query.size()),
+               answer.data(), static_cast<DWORD>(answer.size()), returned) ||
       returned == 0)
     return false;
   if (returned > answer.size()) returned = static_cast<DWORD>(answer.size());
@@ -131,10 +136,14 @@ bool QueryDescription(const File& device, std::u16string& description) {
   return !description.empty();
 }
 
+void SuppressMediaErrorDialogs() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+
 PathKind ClassifyPath(std::u16string_view path) {
   constexpr std::u16string_view kDiskPrefix = u"\\\\.\\PHYSICALDRIVE";
-  if (StartsWithNoCase(path, kDiskPrefix) && path.size() > kDiskPrefix.size()) return PathKind::Disk;
-  if (path.size() == 6 && StartsWithNoCase(path, u"\\\\.\\") && path[5] == u':') return PathKind::Volume;
+  if (StartsWithNoCase(path, kDiskPrefix) && path.size() > kDiskPrefix.size())
+    return PathKind::Disk;
+  if (path.size() == 6 && StartsWithNoCase(path, u"\\\\.\\") && path[5] == u':')
+    return PathKind::Volume;
   DWORD attributes = GetFileAttributesW(W(std::u16string(path).c_str()));
   return attributes == INVALID_FILE_ATTRIBUTES ? PathKind::Missing : PathKind::File;
 }
@@ -144,9 +153,7 @@ std::u16string PhysicalDrivePath(int32_t number) {
   return Format(u"\\\\.\\PHYSICALDRIVE%d", number);
 }
 
-std::u16string LogicalDrivePath(char16_t letter) {
-  return Format(u"\\\\.\\%c:", letter);
-}
+std::u16string LogicalDrivePath(char16_t letter) { return Format(u"\\\\.\\%c:", letter); }
 
 bool QueryVolumeInformation(std::u16string_view root, VolumeInformation& information) {
   wchar_t label[MAX_PATH + 1] = {};
@@ -154,8 +161,8 @@ bool QueryVolumeInformation(std::u16string_view root, VolumeInformation& informa
   DWORD serial = 0;
   DWORD maxComponent = 0;
   DWORD flags = 0;
-  if (!GetVolumeInformationW(W(std::u16string(root).c_str()), label, MAX_PATH + 1, &serial, &maxComponent, &flags,
-                             fileSystem, MAX_PATH + 1))
+  if (!GetVolumeInformationW(W(std::u16string(root).c_str()), label, MAX_PATH + 1, &serial,
+                             &maxComponent, &flags, fileSystem, MAX_PATH + 1))
     return false;
   information.Label = U(label);
   information.SerialNumber = serial;
@@ -166,7 +173,8 @@ bool QueryVolumeInformation(std::u16string_view root, VolumeInformation& informa
 
 bool QueryDiskFreeSpace(std::u16string_view root, uint64_t& totalBytes, uint64_t& freeBytes) {
   ULARGE_INTEGER available{}, total{}, free{};
-  if (!GetDiskFreeSpaceExW(W(std::u16string(root).c_str()), &available, &total, &free)) return false;
+  if (!GetDiskFreeSpaceExW(W(std::u16string(root).c_str()), &available, &total, &free))
+    return false;
   totalBytes = total.QuadPart;
   freeBytes = free.QuadPart;
   return true;
