@@ -59,9 +59,10 @@ class FileTypeDatabase {
   bool IsLoaded() const { return loaded_; }
   const std::u16string& RegistryKey() const { return registryKey_; }
   // Writes every group and type as a REG_BINARY value named "%d.%d.%s.%s" (GroupId, TypeId,
-  // Title, first extension). A key that cannot be opened is skipped.
+  // Title, first extension), and their order (file_type_order.h). A key that cannot be opened
+  // is skipped.
   void Save() const;
-  // Writes one type's value under "\File Types" only.
+  // Writes one type's value under "\File Types", and the order of the types.
   bool SaveType(const FileType& type) const;
 
   // Appends a type (taking ownership) and indexes the extensions no earlier type owns. Refused
@@ -97,6 +98,7 @@ class FileTypeDatabase {
   void LoadGroups();
   void LoadTypes();
   void BuildDefaults(bool groups, bool types);
+  void RestoreSavedOrder();
   // The key given to Load, or the application's before the first Load.
   std::u16string KeyPath() const { return registryKey_.empty() ? ApplicationRegistryKey() : registryKey_; }
 

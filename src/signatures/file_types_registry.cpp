@@ -5,6 +5,7 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "signatures/file_type_order.h"
 #include "signatures/file_types.h"
 
 namespace {
@@ -70,6 +71,7 @@ void FileTypeDatabase::Load(std::u16string_view applicationKey) {
   const bool defaultGroups = groups_.empty();
   LoadTypes();
   const bool defaultTypes = types_.empty();
+  RestoreSavedOrder();
   BuildDefaults(defaultGroups, defaultTypes);
   RebuildExtensionIndex();
   loaded_ = true;
@@ -96,6 +98,20 @@ void FileTypeDatabase::LoadTypes() {
   });
 }
 
+// Without a saved order (a registry written before the order was kept) the built-in records
+// take the order of the built-in table.
+void FileTypeDatabase::RestoreSavedOrder() {
+  std::vector<int32_t> groupOrder = ReadSavedOrder(registryKey_, u"Groups");
+  if (groupOrder.empty())
+    for (const FileType& group : BuiltinGroups()) groupOrder.push_back(group.GroupId);
+  SortByOrder(groups_, groupOrder, &FileTypeHeader::GroupId);
+
+  std::vector<int32_t> typeOrder = ReadSavedOrder(registryKey_, u"File Types");
+  if (typeOrder.empty())
+    for (const FileType& type : BuiltinTypes()) typeOrder.push_back(type.TypeId);
+  SortByOrder(types_, typeOrder, &FileTypeHeader::TypeId);
+}
+
 void FileTypeDatabase::BuildDefaults(bool groups, bool types) {
   if (groups)
     for (FileType& group : BuiltinGroups()) AddGroup(std::make_unique<FileType>(std::move(group)));
@@ -106,6 +122,8 @@ void FileTypeDatabase::BuildDefaults(bool groups, bool types) {
 void FileTypeDatabase::Save() const {
   WriteRecords(GroupsKey(KeyPath()), groups_);
   WriteRecords(TypesKey(KeyPath()), types_);
+  WriteSavedOrder(KeyPath(), u"Groups", groups_, &FileTypeHeader::GroupId);
+  WriteSavedOrder(KeyPath(), u"File Types", types_, &FileTypeHeader::TypeId);
 }
 
 bool FileTypeDatabase::SaveType(const FileType& type) const {
@@ -113,6 +131,8 @@ bool FileTypeDatabase::SaveType(const FileType& type) const {
   if (key.Create(platform::RegistryRoot::CurrentUser, TypesKey(KeyPath())) != platform::kErrorSuccess)
     return false;
   std::vector<uint8_t> data = type.Serialize();
-  return key.WriteBinary(RegistryValueName(type), data.data(), static_cast<uint32_t>(data.size())) ==
-         platform::kErrorSuccess;
+  const bool written = key.WriteBinary(RegistryValueName(type), data.data(), static_cast<uint32_t>(data.size())) ==
+                       platform::kErrorSuccess;
+  WriteSavedOrder(KeyPath(), u"File Types", types_, &FileTypeHeader::TypeId);
+  return written;
 }

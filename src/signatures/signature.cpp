@@ -83,24 +83,35 @@ bool TextEqualsAt(const uint8_t* r, const uint8_t* text, size_t length) {
   return true;
 }
 
+// Whether the payload starts at some position of [r, r + count) whose first byte is first.
+// memchr finds the few positions worth comparing; the order they are tried in does not matter.
+bool FindFrom(const uint8_t* r, size_t count, uint8_t first, const uint8_t* text, size_t length, bool foldCase) {
+  const uint8_t* end = r + count;
+  for (const uint8_t* p = r; p < end; ++p) {
+    p = static_cast<const uint8_t*>(std::memchr(p, first, static_cast<size_t>(end - p)));
+    if (!p) return false;
+    if (foldCase ? TextEqualsAt(p, text, length) : std::memcmp(p, text, length) == 0) return true;
+  }
+  return false;
+}
+
 // The payload at one of the positions 0 .. 511 - length; positions whose bytes are not
 // readable are not tried.
 bool FindHolds(const SignatureCondition& c, const uint8_t* candidate, size_t readable) {
   const size_t length = c.Length;
   if (length > c.Payload.size() || length >= kSearchWindow) return false;
   if (!Readable(c.Offset, length, readable)) return false;
+  if (length == 0) return true;
   size_t last = kSearchWindow - 1 - length;
   size_t lastReadable = readable - static_cast<size_t>(c.Offset) - length;
   if (lastReadable < last) last = lastReadable;
   const uint8_t* r = candidate + c.Offset;
   const uint8_t* text = c.Payload.data();
-  const bool foldCase = c.Kind == CondFindText;
-  for (size_t i = 0; i <= last; ++i) {
-    bool found = foldCase ? TextEqualsAt(r + i, text, length)
-                          : length == 0 || (r[i] == text[0] && std::memcmp(r + i, text, length) == 0);
-    if (found) return true;
-  }
-  return false;
+  if (c.Kind != CondFindText) return FindFrom(r, last + 1, text[0], text, length, false);
+  // Folded, the first byte matches two byte values: with bit 0x20 set and without.
+  const uint8_t folded = text[0] | 0x20;
+  return FindFrom(r, last + 1, folded, text, length, true) ||
+         FindFrom(r, last + 1, static_cast<uint8_t>(folded & ~0x20), text, length, true);
 }
 
 bool MaskedHolds(const SignatureCondition& c, const uint8_t* candidate, size_t readable) {

@@ -106,6 +106,41 @@ TEST(FileTypeDatabaseTest, ALaterValueWithAKnownIdReplacesThatType) {
   EXPECT_EQ(reloaded.FindTypeByExtension(u"JPG"), nullptr);
 }
 
+// Wine's registry lists values sorted by name, and Windows promises no order either: the scan
+// order must come back whatever order the values are listed in.
+TEST(FileTypeDatabaseTest, TheScanOrderSurvivesAnyOrderOfTheValues) {
+  RegistrySandbox registry;
+  std::vector<std::vector<uint8_t>> saved;
+  {
+    FileTypeDatabase database;
+    database.Load(registry.key());
+    database.AddType(NewType(1000, u"NEW"));
+    database.Save();
+    saved = Records(database.Types());
+  }
+  auto rewriteReversed = [&] {
+    const std::u16string typesKey = registry.key() + u"\\File Types";
+    platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, typesKey);
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(platform::RegistryRoot::CurrentUser, typesKey), 0);
+    for (auto record = saved.rbegin(); record != saved.rend(); ++record) {
+      DeserializeResult read = DeserializeFileType(*record);
+      key.WriteBinary(RegistryValueName(*read.type), record->data(), static_cast<uint32_t>(record->size()));
+    }
+  };
+  rewriteReversed();
+  FileTypeDatabase reloaded;
+  reloaded.Load(registry.key());
+  EXPECT_EQ(Records(reloaded.Types()), saved);
+
+  // Without the saved order the built-in types take the table's order and others follow.
+  platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, registry.key() + u"\\File Type Order");
+  rewriteReversed();
+  FileTypeDatabase fallback;
+  fallback.Load(registry.key());
+  EXPECT_EQ(Records(fallback.Types()), saved);
+}
+
 TEST(FileTypeDatabaseTest, DamagedValuesAreSkippedAndEmptyKeysRebuilt) {
   RegistrySandbox registry;
   platform::RegistryKey key;
