@@ -25,6 +25,7 @@ constexpr size_t kShowSplashOffset = 76;
 constexpr size_t kConfirmExitOffset = 84;
 constexpr size_t kAppModeOffset = 17604;
 constexpr UINT kModeExplorer = 32839;
+constexpr UINT kAboutCommand = 57664;
 constexpr int kHeaderId = 1;
 constexpr int kListId = 2;
 // Wine under a busy Xvfb is slow to start a process.
@@ -366,6 +367,19 @@ void SwitchAndQuit(const std::wstring& path) {
 
   Check(!FindProgramWindow(program.info.dwProcessId, kSplashClass), "no splash picture with ShowSplash 0");
   SaveScreenshot(explorer, L"app-explorer-mode.bmp");
+
+  // The About box is a modal dialog of the program's resources with the file's version.
+  PostMessageW(explorer, WM_COMMAND, kAboutCommand, 0);
+  HWND about = nullptr;
+  WaitFor([&] { return (about = FindProgramWindow(program.info.dwProcessId, L"#32770", L"About")); }, kTimeoutMs);
+  if (about) {
+    Check(HasChildWithText(about, L"Version 2.0 Build 1"), "the About box shows \"Version 2.0 Build 1\"");
+    SaveScreenshot(about, L"app-about.bmp");
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    Check(WaitFor([&] { return !IsWindow(about); }, kTimeoutMs), "OK closes the About box");
+  } else {
+    Fail("the About command shows the About box");
+  }
 
   PostMessageW(explorer, WM_CLOSE, 0, 0);
   const long code = program.WaitForExit(kTimeoutMs);
