@@ -21,7 +21,10 @@ int32_t ReadRetryCount() {
 
 }  // namespace
 
-CVolume::CVolume() : FileSystem(std::make_unique<CFileSystem>()) {}
+CVolume::CVolume() : FileSystem(std::make_unique<CFileSystem>()) {
+  RootRecord.ParentId = IdMyComputer;
+  RootRecord.Volume = this;
+}
 
 CVolume::~CVolume() {
   try {
@@ -173,6 +176,15 @@ uint32_t CVolume::ReadObjectData(const FoundObject& record, void* buffer, uint64
   } catch (...) {
     return 0;
   }
+}
+
+uint64_t CVolume::DeviceSize() {
+  std::lock_guard lock(ioLock_);
+  const bool wasOpen = file_.IsOpen();
+  if (!wasOpen && !OpenLocked()) return 0;
+  const uint64_t size = file_.Size();
+  if (!wasOpen) CloseLocked();
+  return size;
 }
 
 bool CVolume::WithDevice(CloseAfter closeAfter,

@@ -40,6 +40,8 @@ enum VolumeState : int32_t {
 constexpr uint32_t kSectorSize = 512;
 // One read transfers less than 4 GiB.
 constexpr uint64_t kMaxSectorsPerRead = 0xFFFFFFFFull / kSectorSize;
+// What AnalyzeBootSector returns when the boot sector cannot be read (E_FAIL).
+constexpr int32_t kBootSectorUnreadable = static_cast<int32_t>(0x80004005);
 // Retries of a short read when there is no application object.
 constexpr int32_t kDefaultReadRetries = 10;
 // A damaged setting must not turn one short read into an endless loop.
@@ -101,6 +103,19 @@ class CVolume {
   bool IsQueryRunning() const { return queryRunning_; }
   void WaitForQuery();
 
+  // The first two sectors into BootSector; the bytes read, 0 after logging when not even one
+  // whole sector could be read.
+  uint32_t ReadBootSector();
+  // Takes the file-system type, cluster size, sizes, serial and label from the boot sector and,
+  // when it names no file system, walks the partition table. 1, or kBootSectorUnreadable.
+  int32_t AnalyzeBootSector();
+  // Reads the partition table in the sector at baseSector (extendedBase 0 for the master boot
+  // record), follows extended partitions and hands every partition not yet known to the
+  // computer object's AddFoundVolume. Only a volume of the drive list has partitions found.
+  void ScanPartitionTable(uint64_t baseSector, uint64_t extendedBase);
+  // The length of the device or image file in bytes, opening it when needed; 0 when unknown.
+  uint64_t DeviceSize();
+
   std::u16string GetDisplayName();
   std::u16string GetDevicePath();
   // 0 for the FAT type codes, 1 for NTFS, 2 for any other.
@@ -113,9 +128,11 @@ class CVolume {
   std::u16string DevicePath;
   std::u16string RootPath;
   std::unique_ptr<CFileSystem> FileSystem;
-  // The volume's found-object store and its own record in the drive tree (RootRecord,
-  // ParentId IdMyComputer) join here with the found-object store.
+  // The volume's found-object store joins here.
   CBitArray ClusterBitmap;
+  // The volume's own record in the drive tree (FoundDriveNode): ParentId IdMyComputer and
+  // Volume this volume at construction; the drive list gives it its identifier.
+  FoundObject RootRecord{};
 
   // The physical disk this volume lies on; the volume itself when there is none.
   CVolume* Parent = this;
@@ -126,7 +143,7 @@ class CVolume {
   uint64_t TotalBytes = 0;
   uint64_t FreeBytes = 0;
   std::atomic<int32_t> State{VolumeStateNotReady};
-  char16_t Letter = 0;      // kind 2
+  char16_t Letter = 0;      // kind 2; 0 for a drive named by its device path (Linux)
   int32_t DiskNumber = -1;  // kind 1: the system's number of the disk
   std::u16string Description;
   std::u16string DisplayName;

@@ -217,9 +217,11 @@ std::u16string CVolume::GetDisplayName() {
       name = Description.empty() ? DevicePath : Description;
       break;
     case VolumeKindLogical: {
+      // A drive without a letter (a Linux partition) goes by its device name.
+      std::u16string drive = Letter != 0 ? platform::Format(u"%c:", Letter)
+                                         : std::u16string(platform::FileNamePart(DevicePath));
       std::u16string label = platform::Trim(Label);
-      name = label.empty() ? platform::Format(u"%c:", Letter)
-                           : platform::Format(u"%c: (%s)", Letter, label);
+      name = label.empty() ? drive : platform::Format(u"%s (%s)", drive, label);
       break;
     }
     case VolumeKindPartition:
@@ -246,6 +248,7 @@ std::u16string CVolume::GetDevicePath() {
         DevicePath = path;
       break;
     case VolumeKindLogical:
+      if (Letter == 0) break;  // named by its device path, which stays
       DevicePath = platform::LogicalDrivePath(Letter);
       RootPath = DevicePath + u"\\";
       break;
