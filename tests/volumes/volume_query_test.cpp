@@ -47,15 +47,17 @@ TEST(VolumeQuery, MissingImageAndDriveWithoutMediumAreNotReady) {
   EXPECT_TRUE(log.Contains(u"gone.dsk', System Error: "));
 
   int parentLookups = 0, bootSectorReads = 0;
+  const CVolumeQueryHooks installed = CVolume::QueryHooks();
   CVolume::QueryHooks().FindParentDisk = [&](CVolume&) { ++parentLookups; };
   CVolume::QueryHooks().AnalyzeBootSector = [&](CVolume&) { ++bootSectorReads; };
   CVolume drive;
   drive.Kind = VolumeKindLogical;
   drive.Letter = u'Q';  // no such drive here
   drive.QueryInformation();
-  CVolume::QueryHooks() = CVolumeQueryHooks{};
+  CVolume::QueryHooks() = installed;
   EXPECT_EQ(drive.State, VolumeStateNotReady);
   EXPECT_EQ(drive.TotalBytes, 0u);
+  EXPECT_EQ(parentLookups, 1);
   EXPECT_EQ(bootSectorReads, 1);
   EXPECT_EQ(drive.GetDevicePath(), u"\\\\.\\Q:");
   EXPECT_EQ(drive.RootPath, u"\\\\.\\Q:\\");
