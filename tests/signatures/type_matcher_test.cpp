@@ -74,18 +74,4 @@ TEST(TypeMatcherTest, AgreesWithThePlainLoopOnEveryKindOfUnit) {
   EXPECT_EQ(Screened(matcher, unit.data(), unit.size()), (std::vector<int32_t>{1000, 1001}));
 }
 
-TEST(TypeMatcherTest, StopsWhenAskedTo) {
-  FileTypeDatabase database;
-  for (FileType& type : BuiltinTypes()) database.AddType(std::move(type));
-  TypeMatcher matcher(database);
-  std::vector<uint8_t> tiff(512, 0);
-  std::memcpy(tiff.data(), "II*\0", 4);
-  int calls = 0;
-  matcher.ForEachMatch(tiff.data(), tiff.size(), [&](const FileType& type) {
-    ++calls;
-    return type.TypeId != 116;
-  });
-  EXPECT_EQ(calls, 2);  // NEF, then Pentax
-}
-
 }  // namespace
