@@ -43,8 +43,9 @@ int ArrangementOfMode(int32_t mode) {
 
 std::u16string HelpFilePathFor(std::u16string_view programPath) {
   const size_t separator = programPath.find_last_of(u"\\/");
-  std::u16string path(separator == std::u16string_view::npos ? std::u16string_view()
-                                                             : programPath.substr(0, separator + 1));
+  std::u16string path(separator == std::u16string_view::npos
+                          ? std::u16string_view()
+                          : programPath.substr(0, separator + 1));
   return path + kHelpFileName;
 }
 
@@ -63,10 +64,7 @@ void CApp::SetFrontEnd(IAppFrontEnd* frontEnd) {
 bool CApp::LoadSettings() { return ::LoadSettings(Settings, registryKey_); }
 
 int CApp::Run(int32_t mode) {
-  if (Settings.ShowSplash && frontEnd_) {
-    frontEnd_->ShowSplash();
-    splashShown_ = true;
-  }
+  if (Settings.ShowSplash && frontEnd_) frontEnd_->ShowSplash();
   if (g_pFileTypes) g_pFileTypes->Load(registryKey_);
   return SwitchMode(mode);
 }
@@ -97,7 +95,7 @@ int CApp::SwitchMode(int32_t mode) {
 int CApp::Exit() {
   if (Settings.ConfirmExit) {
     const bool yes = frontEnd_ && frontEnd_->AskYesNo(LanguageString(kConfirmExitText),
-                                                       LanguageString(kConfirmationCaption));
+                                                      LanguageString(kConfirmationCaption));
     if (!yes) return 0;
   }
   SaveIfChanged(Settings, registryKey_);

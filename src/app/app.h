@@ -17,7 +17,7 @@ class IMessageTarget;
 // Application modes: the command identifiers of the commands that switch to them, stored in
 // the settings field AppMode as they are.
 constexpr int32_t ModeSignatureWizard = 100;
-constexpr int32_t ModeExplorer = 32839;        // explorer window, first arrangement
+constexpr int32_t ModeExplorer = 32839;  // explorer window, first arrangement
 constexpr int32_t ModeWizard = 32840;
 constexpr int32_t ModeExplorerSecond = 32841;  // explorer window, second arrangement
 constexpr int32_t ModeExplorerThird = 32842;   // the same arrangement as 32841
@@ -94,16 +94,12 @@ class CApp : public CIdleHandler {
   const std::u16string& GetRegistryKey() const { return registryKey_; }
   void SetRegistryKey(std::u16string key) { registryKey_ = std::move(key); }
 
-  // True while the splash picture was asked for at start.
-  bool SplashShown() const { return splashShown_; }
-
  private:
   IAppFrontEnd* frontEnd_ = nullptr;
   // Read by worker threads that post to the windows while the GUI thread switches them.
   std::atomic<IMessageTarget*> mainWindow_{nullptr};
   std::atomic<IMessageTarget*> logWindow_{nullptr};
   std::u16string registryKey_ = u"Software\\Corvane\\Lumenard\\2.0";
-  bool splashShown_ = false;
   // The languages object, the shared analysis status record and the OS version join this
   // object with the interface-language and analysis-driver work.
 };

@@ -18,10 +18,12 @@ StartupRequest ParseCommandLine(std::u16string_view commandLine) {
     request.action = StartupRequest::Action::ImportSignatureFile;
     // A command line that ends with the switch leaves nothing to import.
     const size_t start = addsig + kAddSignatureSkip;
-    if (start < commandLine.size()) request.signatureFile = std::u16string(commandLine.substr(start));
+    if (start < commandLine.size())
+      request.signatureFile = std::u16string(commandLine.substr(start));
     return request;
   }
-  request.mode = commandLine.find(kSignatureWizardSwitch) != std::u16string_view::npos ? ModeSignatureWizard
-                                                                                      : ModeWizard;
+  request.mode = commandLine.find(kSignatureWizardSwitch) != std::u16string_view::npos
+                     ? ModeSignatureWizard
+                     : ModeWizard;
   return request;
 }

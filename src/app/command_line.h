@@ -10,8 +10,8 @@
 struct StartupRequest {
   enum class Action { OpenWindow, ImportSignatureFile };
   Action action = Action::OpenWindow;
-  int32_t mode = 0;                 // for OpenWindow: the mode to run
-  std::u16string signatureFile;     // for ImportSignatureFile: the text after the switch
+  int32_t mode = 0;              // for OpenWindow: the mode to run
+  std::u16string signatureFile;  // for ImportSignatureFile: the text after the switch
 };
 
 // The whole command line as one string, program path included. "/addsig" wins over "/cs";

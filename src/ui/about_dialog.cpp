@@ -18,7 +18,8 @@ std::vector<std::u16string> VersionFields(std::u16string_view text) {
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(u',', start);
-    fields.push_back(platform::Trim(text.substr(start, comma == std::u16string_view::npos ? comma : comma - start)));
+    fields.push_back(platform::Trim(
+        text.substr(start, comma == std::u16string_view::npos ? comma : comma - start)));
     if (comma == std::u16string_view::npos) break;
     start = comma + 1;
   }
@@ -69,7 +70,9 @@ std::u16string ProgramFileVersion() {
   if (!library.info(path, 0, size, data.data())) return {};
   void* value = nullptr;
   UINT characters = 0;
-  if (!library.query(data.data(), L"\\StringFileInfo\\040904b0\\FileVersion", &value, &characters) || !value)
+  if (!library.query(data.data(), L"\\StringFileInfo\\040904b0\\FileVersion", &value,
+                     &characters) ||
+      !value)
     return {};
   // The count includes the terminating zero when there is one.
   std::u16string text(static_cast<const char16_t*>(value), characters);

@@ -32,7 +32,8 @@ RECT CentredOnScreen(int width, int height) {
 }
 
 bool IsModeCommand(int id) {
-  return id == ModeExplorer || id == ModeWizard || id == ModeExplorerSecond || id == ModeExplorerThird;
+  return id == ModeExplorer || id == ModeWizard || id == ModeExplorerSecond ||
+         id == ModeExplorerThird;
 }
 
 }  // namespace
@@ -50,11 +51,12 @@ std::u16string ModeCaption(int32_t mode) {
 }
 
 CLogWindow* CLogWindow::Open(int32_t mode) {
-  if (!Register({kClassName, CS_HREDRAW | CS_VREDRAW, IDR_MAINFRAME, COLOR_BTNFACE + 1})) return nullptr;
+  if (!Register({kClassName, CS_HREDRAW | CS_VREDRAW, IDR_MAINFRAME, COLOR_BTNFACE + 1}))
+    return nullptr;
   HMENU menu = ::LoadMenuW(CModule::Instance(), MAKEINTRESOURCEW(IDR_LOG_WINDOW_MENU));
   auto* window = new CLogWindow(mode);
-  if (!window->Create(kClassName, u"Lumenard", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_APPWINDOW,
-                      CentredOnScreen(kWidth, kHeight), nullptr, menu)) {
+  if (!window->Create(kClassName, u"Lumenard", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                      WS_EX_APPWINDOW, CentredOnScreen(kWidth, kHeight), nullptr, menu)) {
     if (menu) ::DestroyMenu(menu);
     delete window;
     return nullptr;
@@ -83,14 +85,15 @@ bool CLogWindow::OnCreate(const CREATESTRUCTW&) {
 void CLogWindow::CreateControls() {
   HINSTANCE instance = CModule::Instance();
   const std::u16string caption = ModeCaption(mode_);
-  header_ = ::CreateWindowExW(0, L"STATIC", platform::W(caption.c_str()), WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, 0,
-                              0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHeaderId)), instance,
-                              nullptr);
-  list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER |
-                                LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-                            0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance,
-                            nullptr);
+  header_ = ::CreateWindowExW(
+      0, L"STATIC", platform::W(caption.c_str()), WS_CHILD | WS_VISIBLE | SS_CENTERIMAGE, 0, 0, 0,
+      0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHeaderId)), instance, nullptr);
+  list_ =
+      ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA |
+                            LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                        0, 0, 0, 0, Handle(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance, nullptr);
   if (!list_) return;
   ::SendMessageW(header_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
@@ -120,9 +123,9 @@ void CLogWindow::AddLine(const char16_t* line) {
 void CLogWindow::CheckModeCommand() {
   HMENU menu = ::GetMenu(Handle());
   if (!menu) return;
-  const UINT current = static_cast<UINT>(KindOfMode(mode_) == ModeKind::Explorer && ArrangementOfMode(mode_) == 1
-                                             ? ModeExplorer
-                                             : mode_);
+  const UINT current = static_cast<UINT>(
+      KindOfMode(mode_) == ModeKind::Explorer && ArrangementOfMode(mode_) == 1 ? ModeExplorer
+                                                                               : mode_);
   ::CheckMenuRadioItem(menu, ID_MODE_EXPLORER, ID_MODE_EXPLORER_SECOND, current, MF_BYCOMMAND);
 }
 

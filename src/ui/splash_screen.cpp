@@ -50,8 +50,8 @@ class CSplashWindow : public CCustomWindow {
 }  // namespace
 
 bool CSplashScreen::Show(int bitmapId) {
-  bitmap_ = static_cast<HBITMAP>(
-      ::LoadImageW(CModule::Instance(), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  bitmap_ = static_cast<HBITMAP>(::LoadImageW(CModule::Instance(), MAKEINTRESOURCEW(bitmapId),
+                                              IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (!bitmap_) return false;
   try {
     // The object lives as long as the application object that keeps it.
@@ -75,8 +75,8 @@ void CSplashScreen::ThreadMain() {
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - size.bmHeight) / 2;
   CSplashWindow window(bitmap_);
   const RECT rect{left, top, left + size.bmWidth, top + size.bmHeight};
-  if (!window.Create(kClassName, u"Lumenard", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, rect,
-                     nullptr, nullptr))
+  if (!window.Create(kClassName, u"Lumenard", WS_POPUP | WS_VISIBLE,
+                     WS_EX_TOOLWINDOW | WS_EX_TOPMOST, rect, nullptr, nullptr))
     return;
   window_ = window.Handle();
   ::UpdateWindow(window.Handle());

@@ -1,6 +1,7 @@
 #include "ui/win32_front_end.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 #include <htmlhelp.h>
 
@@ -59,8 +60,8 @@ void CWin32FrontEnd::PostQuit() { ::PostQuitMessage(0); }
 
 bool CWin32FrontEnd::AskYesNo(std::u16string_view text, std::u16string_view caption) {
   const std::u16string message(text), title(caption);
-  return ::MessageBoxW(::GetActiveWindow(), platform::W(message.c_str()), platform::W(title.c_str()),
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+  return ::MessageBoxW(::GetActiveWindow(), platform::W(message.c_str()),
+                       platform::W(title.c_str()), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CWin32FrontEnd::ShowError(std::u16string_view text, std::u16string_view caption) {

@@ -59,7 +59,9 @@ class FakeFrontEnd : public IAppFrontEnd {
     fake->shown = true;
     fake->title = title;
   }
-  void ActivateWindow(IMessageTarget* window) override { static_cast<FakeWindow*>(window)->activated = true; }
+  void ActivateWindow(IMessageTarget* window) override {
+    static_cast<FakeWindow*>(window)->activated = true;
+  }
 
   void RunMessageLoop() override {
     ++depth;
@@ -117,7 +119,9 @@ class FakeFrontEnd : public IAppFrontEnd {
       app_.ForgetWindow(message.window);
     }
   }
-  void UserCloses(FakeWindow* window) { userActions.push_back([window] { window->Post(kWindowCloseMessage, 0, 0); }); }
+  void UserCloses(FakeWindow* window) {
+    userActions.push_back([window] { window->Post(kWindowCloseMessage, 0, 0); });
+  }
 
   std::vector<std::unique_ptr<FakeWindow>> windows;
   std::deque<PostedMessage> queue;
@@ -157,11 +161,14 @@ class AppTest : public ::testing::Test {
     app.Settings.ConfirmExit = 0;
     app.SetFrontEnd(&frontEnd);
   }
-  void TearDown() override { platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, key_); }
+  void TearDown() override {
+    platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, key_);
+  }
 
   bool Stored() const {
     platform::RegistryKey key;
-    if (key.Open(platform::RegistryRoot::CurrentUser, key_) != platform::kErrorSuccess) return false;
+    if (key.Open(platform::RegistryRoot::CurrentUser, key_) != platform::kErrorSuccess)
+      return false;
     std::vector<uint8_t> data;
     return key.ReadBinary(kSettingsValueName, &data) == platform::kErrorSuccess &&
            data.size() == sizeof(SettingsRecord);
@@ -246,8 +253,8 @@ TEST_F(AppTest, CommandLineChoosesTheFirstWindow) {
 
   EXPECT_EQ(ParseCommandLine(u"lumenard.exe /cs").mode, ModeSignatureWizard);
 
-  StartupRequest association =
-      ParseCommandLine(u"\"C:\\Program Files\\Lumenard\\lumenard.exe\" \"/addsig C:\\My Files\\a b.filesig\"");
+  StartupRequest association = ParseCommandLine(
+      u"\"C:\\Program Files\\Lumenard\\lumenard.exe\" \"/addsig C:\\My Files\\a b.filesig\"");
   EXPECT_EQ(association.action, StartupRequest::Action::ImportSignatureFile);
   EXPECT_EQ(association.signatureFile, u"C:\\My Files\\a b.filesig\"");
 
@@ -350,7 +357,8 @@ TEST_F(AppTest, ApplicationCommandsReachTheShellAndTheHelp) {
   EXPECT_EQ(frontEnd.opened[0], u"open " + app.GetHelpFilePath());
   EXPECT_EQ(frontEnd.opened[1].rfind(u"open https://", 0), 0u);
   EXPECT_EQ(frontEnd.opened[2], u"explore D:\\Found");
-  EXPECT_EQ(frontEnd.helpRequests, (std::vector<HelpRequest>{HelpRequest::QuickStart, HelpRequest::Search}));
+  EXPECT_EQ(frontEnd.helpRequests,
+            (std::vector<HelpRequest>{HelpRequest::QuickStart, HelpRequest::Search}));
   EXPECT_EQ(frontEnd.aboutShown, 1);
 }
 

@@ -27,8 +27,8 @@ class TestWindow : public ui::CCustomWindow {
  public:
   static TestWindow* Open() {
     auto* window = new TestWindow();
-    if (!Register({kClassName}) ||
-        !window->Create(kClassName, u"test", WS_OVERLAPPEDWINDOW, 0, {0, 0, 200, 100}, nullptr, nullptr)) {
+    if (!Register({kClassName}) || !window->Create(kClassName, u"test", WS_OVERLAPPEDWINDOW, 0,
+                                                   {0, 0, 200, 100}, nullptr, nullptr)) {
       delete window;
       return nullptr;
     }
@@ -68,7 +68,9 @@ class CountingIdle : public CIdleHandler {
 
 class DroppingFilter : public ui::CMessageFilter {
  public:
-  bool PreTranslateMessage(MSG& message) override { return message.message == kRecord && message.wParam == 13; }
+  bool PreTranslateMessage(MSG& message) override {
+    return message.message == kRecord && message.wParam == 13;
+  }
 };
 
 class FrameworkTest : public ::testing::Test {
@@ -171,7 +173,8 @@ TEST_F(FrameworkTest, ExceptionStopsAtTheProcedureAndIsLogged) {
   EXPECT_EQ(window->recorded, (std::vector<WPARAM>{5}));
   const std::vector<std::u16string> lines = log.Lines();
   ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find(u"Window procedure except: message 0x8002"), std::u16string::npos) << "got a different line";
+  EXPECT_NE(lines.back().find(u"Window procedure except: message 0x8002"), std::u16string::npos)
+      << "got a different line";
   EXPECT_NE(lines.back().find(u"broken handler"), std::u16string::npos);
   ::DestroyWindow(handle);
 }

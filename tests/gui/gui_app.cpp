@@ -114,10 +114,11 @@ bool WriteSettings(std::vector<uint8_t> record) {
   uint32_t sum = ChecksumOf(record);
   std::memcpy(record.data(), &sum, 4);
   HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
     return false;
-  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(), static_cast<DWORD>(record.size()));
+  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(),
+                               static_cast<DWORD>(record.size()));
   RegCloseKey(key);
   return result == ERROR_SUCCESS;
 }
@@ -136,7 +137,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
   auto* search = reinterpret_cast<Search*>(parameter);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process != search->process || window == search->except || !IsWindowVisible(window)) return TRUE;
+  if (process != search->process || window == search->except || !IsWindowVisible(window))
+    return TRUE;
   wchar_t text[256] = {};
   GetClassNameW(window, text, 256);
   if (wcscmp(text, search->className) != 0) return TRUE;
@@ -185,7 +187,8 @@ bool HasChildWithText(HWND window, const wchar_t* text) {
 std::wstring ListItemText(HANDLE process, HWND list, int index) {
   constexpr size_t kChars = 256;
   const size_t bytes = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
-  auto* remote = static_cast<uint8_t*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+  auto* remote =
+      static_cast<uint8_t*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
   if (!remote) return {};
   LVITEMW item{};
   item.iSubItem = 0;
@@ -195,7 +198,8 @@ std::wstring ListItemText(HANDLE process, HWND list, int index) {
   if (WriteProcessMemory(process, remote, &item, sizeof(item), nullptr)) {
     SendMessageW(list, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(remote));
     std::vector<wchar_t> buffer(kChars + 1, L'\0');
-    if (ReadProcessMemory(process, remote + sizeof(LVITEMW), buffer.data(), kChars * sizeof(wchar_t), nullptr))
+    if (ReadProcessMemory(process, remote + sizeof(LVITEMW), buffer.data(),
+                          kChars * sizeof(wchar_t), nullptr))
       text = buffer.data();
   }
   VirtualFreeEx(process, remote, 0, MEM_RELEASE);
@@ -230,7 +234,8 @@ void SaveScreenshot(HWND window, const wchar_t* name) {
   header.biCompression = BI_RGB;
   const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
   std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * height);
-  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+            DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
@@ -240,7 +245,8 @@ void SaveScreenshot(HWND window, const wchar_t* name) {
   file.bfOffBits = sizeof(file) + sizeof(header);
   file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
   const std::wstring path = folder + L"\\" + name;
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE) return;
   DWORD written;
   WriteFile(out, &file, sizeof(file), &written, nullptr);
@@ -260,8 +266,8 @@ struct Program {
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info) != FALSE;
+    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info) != FALSE;
     return started;
   }
   // The exit code, or -1 when it did not end in time.
@@ -281,8 +287,12 @@ struct Program {
 
 HWND WaitForMainWindow(const Program& program, DWORD timeoutMs, HWND except = nullptr) {
   HWND window = nullptr;
-  WaitFor([&] { return (window = FindProgramWindow(program.info.dwProcessId, kWindowClass, nullptr, except)); },
-          timeoutMs);
+  WaitFor(
+      [&] {
+        return (window =
+                    FindProgramWindow(program.info.dwProcessId, kWindowClass, nullptr, except));
+      },
+      timeoutMs);
   return window;
 }
 
@@ -296,7 +306,8 @@ void FirstStart(const std::wstring& path) {
   if (!window) return Fail("the first window did not appear");
 
   Check(TextOf(window) == L"Lumenard", "the window title is \"Lumenard\"");
-  Check(TextOf(GetDlgItem(window, kHeaderId)) == L"Wizard mode", "a start without /cs opens wizard mode");
+  Check(TextOf(GetDlgItem(window, kHeaderId)) == L"Wizard mode",
+        "a start without /cs opens wizard mode");
 
   std::vector<uint8_t> record;
   const bool stored = WaitFor(
@@ -318,8 +329,11 @@ void FirstStart(const std::wstring& path) {
 
   PostMessageW(window, WM_CLOSE, 0, 0);
   HWND question = nullptr;
-  WaitFor([&] { return (question = FindProgramWindow(program.info.dwProcessId, L"#32770", L"Confirmation")); },
-          kTimeoutMs);
+  WaitFor(
+      [&] {
+        return (question = FindProgramWindow(program.info.dwProcessId, L"#32770", L"Confirmation"));
+      },
+      kTimeoutMs);
   if (!question) return Fail("closing with ConfirmExit set asks \"Confirmation\"");
   Check(HasChildWithText(question, L"Are you sure you want to exit the application?"),
         "the question reads \"Are you sure you want to exit the application?\"");
@@ -328,8 +342,8 @@ void FirstStart(const std::wstring& path) {
   Check(program.WaitForExit(kTimeoutMs) == 0, "answering Yes ends the process with exit code 0");
 }
 
-// A start with ConfirmExit and ShowSplash 0: switching to explorer mode closes the wizard window and opens
-// the explorer one, which logs "Program running."; its close quits without a question.
+// A start with ConfirmExit and ShowSplash 0: switching to explorer mode closes the wizard window
+// and opens the explorer one, which logs "Program running."; its close quits without a question.
 void SwitchAndQuit(const std::wstring& path) {
   std::vector<uint8_t> record = ReadSettings();
   if (!ValidRecord(record)) return Fail("no stored settings to start from");
@@ -345,9 +359,11 @@ void SwitchAndQuit(const std::wstring& path) {
   PostMessageW(wizard, WM_COMMAND, kModeExplorer, 0);
   HWND explorer = WaitForMainWindow(program, kTimeoutMs, wizard);
   if (!explorer) return Fail("the mode switch opened no new window");
-  Check(WaitFor([&] { return !IsWindow(wizard); }, kTimeoutMs), "the mode switch closed the old window");
+  Check(WaitFor([&] { return !IsWindow(wizard); }, kTimeoutMs),
+        "the mode switch closed the old window");
   Check(TextOf(explorer) == L"Lumenard", "the new window's title is \"Lumenard\"");
-  Check(TextOf(GetDlgItem(explorer, kHeaderId)) == L"Explorer mode", "the new window is in explorer mode");
+  Check(TextOf(GetDlgItem(explorer, kHeaderId)) == L"Explorer mode",
+        "the new window is in explorer mode");
 
   HWND list = GetDlgItem(explorer, kListId);
   Check(WaitFor([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, kTimeoutMs),
@@ -365,15 +381,19 @@ void SwitchAndQuit(const std::wstring& path) {
             kTimeoutMs),
         "the idle save stores the new mode 32839");
 
-  Check(!FindProgramWindow(program.info.dwProcessId, kSplashClass), "no splash picture with ShowSplash 0");
+  Check(!FindProgramWindow(program.info.dwProcessId, kSplashClass),
+        "no splash picture with ShowSplash 0");
   SaveScreenshot(explorer, L"app-explorer-mode.bmp");
 
   // The About box is a modal dialog of the program's resources with the file's version.
   PostMessageW(explorer, WM_COMMAND, kAboutCommand, 0);
   HWND about = nullptr;
-  WaitFor([&] { return (about = FindProgramWindow(program.info.dwProcessId, L"#32770", L"About")); }, kTimeoutMs);
+  WaitFor(
+      [&] { return (about = FindProgramWindow(program.info.dwProcessId, L"#32770", L"About")); },
+      kTimeoutMs);
   if (about) {
-    Check(HasChildWithText(about, L"Version 2.0 Build 1"), "the About box shows \"Version 2.0 Build 1\"");
+    Check(HasChildWithText(about, L"Version 2.0 Build 1"),
+          "the About box shows \"Version 2.0 Build 1\"");
     SaveScreenshot(about, L"app-about.bmp");
     PostMessageW(about, WM_COMMAND, IDOK, 0);
     Check(WaitFor([&] { return !IsWindow(about); }, kTimeoutMs), "OK closes the About box");
@@ -386,7 +406,8 @@ void SwitchAndQuit(const std::wstring& path) {
   if (code == -1 && FindProgramWindow(program.info.dwProcessId, L"#32770", L"Confirmation"))
     return Fail("closing with ConfirmExit 0 asked the exit question");
   Check(code == 0, "closing the window ends the process with exit code 0");
-  Check(WordAt(ReadSettings(), kConfirmExitOffset) == 0, "the stored record was kept, not replaced by defaults");
+  Check(WordAt(ReadSettings(), kConfirmExitOffset) == 0,
+        "the stored record was kept, not replaced by defaults");
 }
 
 // The command line of the .filesig association: the import reports in a message box and the
@@ -397,9 +418,11 @@ void ImportWithoutWindow(const std::wstring& path) {
     return Fail("lumenard.exe could not be started with /addsig");
   const DWORD process = program.info.dwProcessId;
   HWND message = nullptr;
-  WaitFor([&] { return (message = FindProgramWindow(process, L"#32770", L"Error!")); }, kStartTimeoutMs);
+  WaitFor([&] { return (message = FindProgramWindow(process, L"#32770", L"Error!")); },
+          kStartTimeoutMs);
   if (!message) return Fail("an import of a missing file shows \"Error!\"");
-  Check(HasChildWithText(message, L"Signature file 'C:\\no such folder\\missing.filesig' can't open!"),
+  Check(HasChildWithText(message,
+                         L"Signature file 'C:\\no such folder\\missing.filesig' can't open!"),
         "the message names the file without the quotes");
   Check(!FindProgramWindow(process, kWindowClass), "an import opens no window");
   PostMessageW(message, WM_COMMAND, IDOK, 0);
@@ -414,9 +437,15 @@ int wmain() {
     std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
     return 1;
   }
+  // Another instance would save its own settings over the ones this test writes and reads.
+  if (FindWindowW(kWindowClass, nullptr)) {
+    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
+    return 1;
+  }
   FirstStart(path);
   if (g_failures == 0) SwitchAndQuit(path);
   ImportWithoutWindow(path);
-  if (g_failures == 0) std::printf("lumenard.exe: start, settings, mode switch, exit and import passed\n");
+  if (g_failures == 0)
+    std::printf("lumenard.exe: start, settings, mode switch, exit and import passed\n");
   return g_failures == 0 ? 0 : 1;
 }

@@ -14,8 +14,8 @@ CDialog::~CDialog() {
 
 INT_PTR CDialog::DoModal(HWND owner) {
   modal_ = true;
-  return ::DialogBoxParamW(CModule::Instance(), MAKEINTRESOURCEW(templateId_), owner, &CDialog::Procedure,
-                           reinterpret_cast<LPARAM>(this));
+  return ::DialogBoxParamW(CModule::Instance(), MAKEINTRESOURCEW(templateId_), owner,
+                           &CDialog::Procedure, reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialog::Create(HWND owner) {
@@ -87,7 +87,8 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG:
       return OnInit() ? TRUE : FALSE;
     case WM_COMMAND:
-      return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;
+      return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE
+                                                                                       : FALSE;
     case WM_NOTIFY: {
       LRESULT result = 0;
       if (!OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return FALSE;

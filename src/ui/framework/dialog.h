@@ -34,7 +34,9 @@ class CDialog : public CWindow, public CMessageFilter {
   virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
   virtual void OnTimer(UINT_PTR id) {}
   virtual void OnSize(UINT type, int width, int height) {}
-  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) { return false; }
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    return false;
+  }
   // A modeless dialog after its last message, once none of its handlers runs any more; may
   // delete the object.
   virtual void OnFinalMessage() {}

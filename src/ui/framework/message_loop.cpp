@@ -59,7 +59,8 @@ bool CMessageLoop::RunIdleHandlers() {
   const std::vector<CIdleHandler*> handlers = idleHandlers_;
   bool again = false;
   for (CIdleHandler* handler : handlers) {
-    if (std::find(idleHandlers_.begin(), idleHandlers_.end(), handler) == idleHandlers_.end()) continue;
+    if (std::find(idleHandlers_.begin(), idleHandlers_.end(), handler) == idleHandlers_.end())
+      continue;
     try {
       if (handler->OnIdle()) again = true;
     } catch (const std::exception& error) {

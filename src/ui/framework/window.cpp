@@ -30,7 +30,8 @@ RECT CWindow::ClientRect() const {
 void LogProcedureException(std::u16string_view where, UINT message, const std::exception* error) {
   if (!g_pLog) return;
   std::string what = error ? error->what() : "unknown exception";
-  g_pLog->LogNote(platform::Format(u"%s except: message 0x%x, %S", where, static_cast<unsigned>(message), what));
+  g_pLog->LogNote(platform::Format(u"%s except: message 0x%x, %S", where,
+                                   static_cast<unsigned>(message), what));
 }
 
 CCustomWindow::~CCustomWindow() {
@@ -53,23 +54,24 @@ bool CCustomWindow::Register(const WindowClass& windowClass) {
   description.lpfnWndProc = &CCustomWindow::Procedure;
   description.hInstance = instance;
   description.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  description.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(windowClass.background));
+  description.hbrBackground =
+      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(windowClass.background));
   description.lpszClassName = windowClass.name;
   if (windowClass.iconId) {
     description.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(windowClass.iconId));
-    description.hIconSm = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(windowClass.iconId),
-                                                          IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                          ::GetSystemMetrics(SM_CYSMICON), 0));
+    description.hIconSm = static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(windowClass.iconId), IMAGE_ICON,
+                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
   }
   return ::RegisterClassExW(&description) != 0;
 }
 
-bool CCustomWindow::Create(const wchar_t* className, std::u16string_view title, DWORD style, DWORD exStyle,
-                           const RECT& rect, HWND parent, HMENU menu) {
+bool CCustomWindow::Create(const wchar_t* className, std::u16string_view title, DWORD style,
+                           DWORD exStyle, const RECT& rect, HWND parent, HMENU menu) {
   const std::u16string text(title);
-  HWND created = ::CreateWindowExW(exStyle, className, platform::W(text.c_str()), style, rect.left, rect.top,
-                                   rect.right - rect.left, rect.bottom - rect.top, parent, menu,
-                                   CModule::Instance(), this);
+  HWND created = ::CreateWindowExW(exStyle, className, platform::W(text.c_str()), style, rect.left,
+                                   rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                   menu, CModule::Instance(), this);
   return created != nullptr;
 }
 

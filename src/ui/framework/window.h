@@ -51,7 +51,7 @@ class CWindow {
 struct WindowClass {
   const wchar_t* name;
   UINT style = CS_HREDRAW | CS_VREDRAW;
-  int iconId = 0;      // a resource of the program, 0 for none
+  int iconId = 0;  // a resource of the program, 0 for none
   int background = COLOR_WINDOW + 1;
 };
 
@@ -80,7 +80,9 @@ class CCustomWindow : public CWindow {
   virtual void OnClose(WPARAM wParam, LPARAM lParam) { Destroy(); }
   virtual void OnDestroy() {}
   // Every other message; true when handled, with its result.
-  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) { return false; }
+  virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return false;
+  }
   // After the last message, once no handler of this window is running any more (a handler
   // may run a nested message loop in which the window is destroyed). May delete the object.
   virtual void OnFinalMessage() {}

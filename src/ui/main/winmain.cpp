@@ -1,6 +1,7 @@
 // The process entry of lumenard.exe: COM and the common controls, the application and computer
 // objects, the settings, the administrator check, the command line, and the first window.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 
