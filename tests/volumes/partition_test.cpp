@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
+#include "app/message_target.h"
+#include "app/messages.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "support/test_support.h"
@@ -21,6 +24,19 @@ namespace {
 using testing_support::FixturePath;
 using testing_support::TempFolder;
 using volume_testing::LogCapture;
+
+// Collects the volumes announced with UM_FOUND_VOLUME_ADDED.
+class AddedVolumes : public IMessageTarget {
+ public:
+  void Post(uint32_t message, uintptr_t wParam, intptr_t) override {
+    if (message == UM_FOUND_VOLUME_ADDED) volumes.push_back(wParam);
+  }
+  intptr_t Send(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    Post(message, wParam, lParam);
+    return 0;
+  }
+  std::vector<uintptr_t> volumes;
+};
 
 struct ExpectedPartition {
   uint64_t offset = 0;
@@ -214,7 +230,13 @@ TEST_F(PartitionTest, ExtendedPartitionsChainFromTheirBase) {
       .Entry(1000, 1, 0x05, 5000, 500)  // link: relative to the extended partition
       .Entry(6000, 0, 0x01, 63, 100)
       .Fat16(1063, "LOGICAL", 0xCAFEF00D, 100);
+  CApp app;
+  AddedVolumes window;
+  app.SetMainWindowTarget(&window);
+  CApp* previousApp = g_pApp;
+  g_pApp = &app;
   CVolume* image = LoadImage(disk.WriteTo(folder, u"extended.img"));
+  g_pApp = previousApp;
 
   std::vector<CVolume*> found = FoundOn(image);
   ASSERT_EQ(found.size(), 2u);
@@ -224,6 +246,9 @@ TEST_F(PartitionTest, ExtendedPartitionsChainFromTheirBase) {
   EXPECT_EQ(found[0]->SerialNumber, 0xCAFEF00Du);
   EXPECT_EQ(found[0]->SectorCount, 100u);
   EXPECT_EQ(found[1]->FileSystemType(), 1);  // FAT12 by its type, its sector holds nothing
+  // The views hear of each new volume once it is listed.
+  EXPECT_EQ(window.volumes, (std::vector<uintptr_t>{reinterpret_cast<uintptr_t>(found[0]),
+                                                    reinterpret_cast<uintptr_t>(found[1])}));
 }
 
 TEST_F(PartitionTest, LoopingAndRunawayExtendedChainsEndTheWalk) {
