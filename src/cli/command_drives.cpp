@@ -11,6 +11,7 @@
 #include "cli/engine_session.h"
 #include "platform/text.h"
 #include "volumes/computer.h"
+#include "volumes/image.h"
 #include "volumes/volume.h"
 
 namespace {
@@ -111,21 +112,6 @@ void PrintVolumes(CVolumesList& list) {
   }
 }
 
-// A drive image as a volume of the list: kind 8, sized from the file, its boot sector and
-// partition table analysed once it is listed (found partitions need their disk in the list).
-CVolume* LoadImageVolume(CLocalComputer& computer, const std::string& utf8Path) {
-  auto volume = std::make_unique<CVolume>();
-  volume->Kind = VolumeKindImage;
-  volume->DriveType = 7;
-  volume->DevicePath = platform::Utf8ToUtf16(utf8Path);
-  if (!volume->Open()) return nullptr;
-  CVolume* image = volume.get();
-  computer.Volumes.Add(std::move(volume));
-  image->AnalyzeBootSector();
-  image->State = VolumeStateReady;
-  return image;
-}
-
 int RunDrives(const CliArgs& args) {
   CliOptions options(args, {});
   if (!options.ok()) return CliUsageError(options.error());
@@ -138,7 +124,7 @@ int RunDrives(const CliArgs& args) {
     computer.Volumes.Rescan(RescanMode::OnThisThread);
   } else {
     for (const std::string& path : options.Positional())
-      if (!LoadImageVolume(computer, path)) code = CliFailure("cannot open the drive image '" + path + "'");
+      if (!LoadImage(computer, platform::Utf8ToUtf16(path))) code = CliFailure("cannot open the drive image '" + path + "'");
   }
   PrintVolumes(computer.Volumes);
   std::cout.flush();
