@@ -24,12 +24,14 @@ int32_t ReadRetryCount() {
 CVolume::CVolume() : FileSystem(std::make_unique<CFileSystem>()) {
   RootRecord.ParentId = IdMyComputer;
   RootRecord.Volume = this;
+  Store.SetDriveRecord(&RootRecord);
 }
 
 CVolume::~CVolume() {
   try {
     WaitForQuery();
     Close();
+    Store.Clear();
   } catch (...) {
   }
 }

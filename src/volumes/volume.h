@@ -15,6 +15,7 @@
 
 #include "filesystems/file_system.h"
 #include "filesystems/found_object.h"
+#include "filesystems/found_object_store.h"
 #include "platform/device.h"
 #include "platform/file.h"
 #include "volumes/bit_array.h"
@@ -121,6 +122,11 @@ class CVolume {
   // 0 for the FAT type codes, 1 for NTFS, 2 for any other.
   int GetFileSystemClass() const;
   std::u16string GetFileSystemName();
+  // The folder that holds a found object, with a trailing backslash: "C:\a\b\" on a lettered
+  // drive, "\a\b\" on others.
+  std::u16string GetObjectFolderPath(const FoundObject& object) const {
+    return Store.GetObjectFolderPath(object, Kind == VolumeKindLogical ? Letter : char16_t{0});
+  }
   int32_t FileSystemType() const { return FileSystem ? FileSystem->TypeCode : 0; }
 
   // The first two sectors of the volume as last read.
@@ -128,7 +134,8 @@ class CVolume {
   std::u16string DevicePath;
   std::u16string RootPath;
   std::unique_ptr<CFileSystem> FileSystem;
-  // The volume's found-object store joins here.
+  // Every object found on the volume; cleared when the volume goes.
+  FoundObjectStore Store;
   CBitArray ClusterBitmap;
   // The volume's own record in the drive tree (FoundDriveNode): ParentId IdMyComputer and
   // Volume this volume at construction; the drive list gives it its identifier.

@@ -16,6 +16,7 @@
 #include "filesystems/found_object_index.h"
 #include "filesystems/found_object_store.h"
 #include "signatures/file_types.h"
+#include "volumes/volume.h"
 
 namespace {
 
@@ -397,6 +398,31 @@ TEST_F(StoreTest, NoTargetPostsNothingAndNoDatabaseLeavesObjectsUntyped) {
   EXPECT_EQ(NameOf(lost), u"lost_file_64");
   EXPECT_EQ(lost->ParentId, IdLostFiles);
   g_pFileTypes = previous;
+}
+
+// The drive's own record heads its store's nodes, and its folder paths carry its letter only
+// when it is a lettered drive.
+TEST(VolumeStore, DriveRecordAndFolderPaths) {
+  FileTypeDatabase types;
+  CVolume volume;
+  volume.Store.SetFileTypes(&types);
+  EXPECT_EQ(volume.RootRecord.ParentId, IdMyComputer);
+  volume.RootRecord.Id = kDriveId;
+  volume.RootRecord.Flags = FoundDriveNode;
+  volume.Store.Add(&volume.RootRecord, true);
+  volume.Store.SetRootId(IdRootFat32);
+  FoundObject* root = volume.Store.EnsureRootFolder();
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->ParentId, kDriveId);
+  EXPECT_EQ(volume.Store.EnsureLostFilesNode()->ParentId, kDriveId);
+  volume.Store.AddFileSystemObject(Record(FoundFolder, 9, IdRootFat32, u"Photos"), nullptr);
+  FoundObject* file = volume.Store.AddFileSystemObject(Record(0, 10, 9, u"a.jpg"), nullptr);
+  ASSERT_NE(file, nullptr);
+  volume.Kind = VolumeKindLogical;
+  volume.Letter = u'E';
+  EXPECT_EQ(volume.GetObjectFolderPath(*file), u"E:\\Photos\\");
+  volume.Kind = VolumeKindImage;
+  EXPECT_EQ(volume.GetObjectFolderPath(*file), u"\\Photos\\");
 }
 
 // The chunked index against an ordered multimap, through inserts that split chunks and
