@@ -3,8 +3,9 @@
 //
 // The copy runs on a worker thread of its own. The front end (the progress dialog, the command
 // line) keeps the job, polls CurrentSector and TotalSectors, and receives two messages:
-// UM_IMAGE_COPY_ERROR when the file cannot be created, UM_IMAGE_COPY_FINISHED when the worker
-// has ended after copying anything at all.
+// UM_IMAGE_COPY_ERROR (lParam: the system error code) when the file cannot be created, and
+// UM_IMAGE_COPY_FINISHED when the worker has ended with a file, complete or partial. A source
+// that cannot be opened posts nothing; Finished tells every end.
 #pragma once
 
 #include <atomic>
@@ -39,10 +40,9 @@ struct ImageJob {
   std::atomic<int32_t> Copying{0};
   // Receives the worker's messages; may be set after the start, may stay null.
   std::atomic<IMessageTarget*> DialogWindow{nullptr};
-  int32_t Reserved = 0;
   CVolume* Source = nullptr;
   std::atomic<uint64_t> TotalSectors{0};
-  // The first sector not yet in the file.
+  // The sector being copied; when the worker has ended, the sectors in the file.
   std::atomic<uint64_t> CurrentSector{0};
   std::u16string ImagePath;
   std::atomic<platform::FileTime> StartTime{0};

@@ -1,0 +1,71 @@
+// lumenard-cli image: a copy that matches its source, and the paths it refuses to write.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "cli/command.h"
+#include "platform/text.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::ReadWholeFile;
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunCli(const CliArgs& words) {
+  std::ostringstream out, err;
+  std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
+  std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
+  int code = RunCommandLine(words, out, err);
+  std::cout.rdbuf(oldOut);
+  std::cerr.rdbuf(oldErr);
+  return {code, out.str(), err.str()};
+}
+
+std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+TEST(ImageCommand, CopiesAnImageAndReportsWhatItCopied) {
+  std::u16string fat = testing_support::FixturePath("volumes/fat12.img");
+  if (fat.empty()) GTEST_SKIP() << "fixture images not made";
+  testing_support::TempFolder folder;
+  std::u16string copy = folder.File(u"copy.dsk");
+  Outcome run = RunCli({"image", Utf8(fat), Utf8(copy)});
+  ASSERT_EQ(run.code, kExitSuccess) << run.err;
+  EXPECT_NE(run.out.find("Copied 2880 of 2880 sectors (1.4 MiB) to "), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("0 unreadable sectors written as zeros"), std::string::npos) << run.out;
+  EXPECT_TRUE(ReadWholeFile(copy) == ReadWholeFile(fat));
+
+  Outcome info = RunCli({"info", Utf8(copy)});
+  EXPECT_NE(info.out.find("File system:   FAT12"), std::string::npos) << info.out;
+}
+
+TEST(ImageCommand, RefusesToWriteOverItsSourceOrIntoAFolder) {
+  std::u16string fat = testing_support::FixturePath("volumes/fat12.img");
+  if (fat.empty()) GTEST_SKIP() << "fixture images not made";
+  testing_support::TempFolder folder;
+  std::u16string source = folder.File(u"source.img");
+  std::vector<uint8_t> bytes = ReadWholeFile(fat);
+  ASSERT_TRUE(testing_support::WriteWholeFile(source, bytes));
+
+  Outcome same = RunCli({"image", Utf8(source), Utf8(source)});
+  EXPECT_EQ(same.code, kExitFailure);
+  EXPECT_NE(same.err.find("is the drive being copied"), std::string::npos) << same.err;
+  EXPECT_TRUE(ReadWholeFile(source) == bytes);
+
+  Outcome intoFolder = RunCli({"image", Utf8(source), Utf8(folder.path())});
+  EXPECT_EQ(intoFolder.code, kExitFailure);
+  EXPECT_NE(intoFolder.err.find("is a folder"), std::string::npos) << intoFolder.err;
+
+  EXPECT_EQ(RunCli({"image", Utf8(source)}).code, kExitUsage);
+  EXPECT_EQ(RunCli({"image", Utf8(folder.File(u"none.img")), Utf8(folder.File(u"x.dsk"))}).code,
+            kExitFailure);
+}
+
+}  // namespace
