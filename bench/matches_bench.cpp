@@ -30,9 +30,19 @@ std::vector<uint8_t> RandomBlock(std::mt19937& random) {
 // then fail on the rest, over random bytes.
 std::vector<uint8_t> NearMissBlock(std::mt19937& random) {
   static const std::string_view prefixes[] = {
-      "RIFF\x10\x20\x00\x00WAVE"sv, "RIFF\x00\x00\x01\x00" "AVI "sv, "\xFF\xD8\xFF\xDB"sv, "\xFF\xD8\xFF\xE2"sv,
-      "PK\x03\x04\x0A\x00"sv,      "\x89PNG\r\n\x1A\n\x00\x00\x00\x0CIHDX"sv, "BM\x10\x00"sv, "GIF89"sv,
-      "\xEB\x58\x90MSDOS5.0"sv,    "\x00\x00\x01\x00"sv, "II*\x00\x08\x00\x00\x00"sv, "\xD0\xCF\x11\xDF"sv,
+      "RIFF\x10\x20\x00\x00WAVE"sv,
+      "RIFF\x00\x00\x01\x00"
+      "AVI "sv,
+      "\xFF\xD8\xFF\xDB"sv,
+      "\xFF\xD8\xFF\xE2"sv,
+      "PK\x03\x04\x0A\x00"sv,
+      "\x89PNG\r\n\x1A\n\x00\x00\x00\x0CIHDX"sv,
+      "BM\x10\x00"sv,
+      "GIF89"sv,
+      "\xEB\x58\x90MSDOS5.0"sv,
+      "\x00\x00\x01\x00"sv,
+      "II*\x00\x08\x00\x00\x00"sv,
+      "\xD0\xCF\x11\xDF"sv,
   };
   std::vector<uint8_t> block = RandomBlock(random);
   size_t index = 0;
@@ -44,7 +54,8 @@ std::vector<uint8_t> NearMissBlock(std::mt19937& random) {
 }
 
 std::vector<uint8_t> TextBlock(std::mt19937& random) {
-  static const char kWords[] = "the quick brown fox jumps over the lazy dog <p> <br> <b> HTM lt; \r\n";
+  static const char kWords[] =
+      "the quick brown fox jumps over the lazy dog <p> <br> <b> HTM lt; \r\n";
   std::vector<uint8_t> block(kBlock);
   for (uint8_t& byte : block) byte = static_cast<uint8_t>(kWords[random() % (sizeof(kWords) - 1)]);
   return block;
@@ -62,7 +73,8 @@ size_t PlainPass(const FileTypeDatabase& database, const std::vector<uint8_t>& b
 size_t ScreenedPass(const TypeMatcher& matcher, const std::vector<uint8_t>& block) {
   size_t matches = 0;
   for (size_t unit = 0; unit < kBlock; unit += kUnit)
-    matcher.ForEachMatch(block.data() + unit, kBlock - unit, [&](const FileType&) { return ++matches, true; });
+    matcher.ForEachMatch(block.data() + unit, kBlock - unit,
+                         [&](const FileType&) { return ++matches, true; });
   return matches;
 }
 
@@ -83,7 +95,8 @@ void Report(const char* name, const FileTypeDatabase& database, const TypeMatche
             const std::vector<uint8_t>& block) {
   size_t plainMatches = 0, screenedMatches = 0;
   double plain = NanosecondsPerUnit([&] { return PlainPass(database, block); }, &plainMatches);
-  double screened = NanosecondsPerUnit([&] { return ScreenedPass(matcher, block); }, &screenedMatches);
+  double screened =
+      NanosecondsPerUnit([&] { return ScreenedPass(matcher, block); }, &screenedMatches);
   std::printf("%-10s %9.1f %12.1f %10zu%s\n", name, plain, screened, plainMatches,
               plainMatches == screenedMatches ? "" : "  (the two ways disagree!)");
 }
@@ -94,9 +107,11 @@ int main() {
   FileTypeDatabase database;
   for (FileType& type : BuiltinTypes()) database.AddType(std::move(type));
   TypeMatcher matcher(database);
-  std::printf("Matches over %zu built-in types (%zu signatures), ns per 512-byte unit, fastest of %d passes\n"
-              "over a 2 MiB block; plain: Matches of every type in turn, screened: TypeMatcher.\n\n",
-              database.Types().size(), matcher.ScreenCount(), kRounds);
+  std::printf(
+      "Matches over %zu built-in types (%zu signatures), ns per 512-byte unit, fastest of %d "
+      "passes\n"
+      "over a 2 MiB block; plain: Matches of every type in turn, screened: TypeMatcher.\n\n",
+      database.Types().size(), matcher.ScreenCount(), kRounds);
   std::printf("%-10s %9s %12s %10s\n", "data", "plain", "screened", "matches");
 
   std::mt19937 random(20240611);

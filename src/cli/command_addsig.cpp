@@ -33,5 +33,5 @@ int RunAddSignature(const CliArgs& args) {
 
 }  // namespace
 
-LUMENARD_CLI_COMMAND(addsig, "addsig FILE.filesig", "add or update a file type from a signature file",
-                     RunAddSignature);
+LUMENARD_CLI_COMMAND(addsig, "addsig FILE.filesig",
+                     "add or update a file type from a signature file", RunAddSignature);

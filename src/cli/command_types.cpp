@@ -33,20 +33,25 @@ std::string GroupName(const FileTypeDatabase& database, int32_t groupId) {
 void PrintDatabase(const FileTypeDatabase& database) {
   std::cout << "Groups:\n";
   for (const auto& group : database.Groups())
-    std::cout << "  " << Padded(std::to_string(group->GroupId), 6) << Utf8(group->DisplayName()) << "\n";
+    std::cout << "  " << Padded(std::to_string(group->GroupId), 6) << Utf8(group->DisplayName())
+              << "\n";
   std::cout << "\nTypes, in scan order:\n"
-            << "  " << Padded("ID", 6) << Padded("GROUP", 27) << Padded("SIGS", 6) << "DESCRIPTION [EXTENSIONS]\n";
+            << "  " << Padded("ID", 6) << Padded("GROUP", 27) << Padded("SIGS", 6)
+            << "DESCRIPTION [EXTENSIONS]\n";
   for (const auto& type : database.Types())
-    std::cout << "  " << Padded(std::to_string(type->TypeId), 6) << Padded(GroupName(database, type->GroupId), 27)
-              << Padded(std::to_string(type->Signatures.size()), 6) << Utf8(type->DisplayName()) << " ["
-              << Utf8(type->ExtensionsText()) << "]\n";
-  std::cout << "\n" << database.Groups().size() << " groups, " << database.Types().size() << " types\n";
+    std::cout << "  " << Padded(std::to_string(type->TypeId), 6)
+              << Padded(GroupName(database, type->GroupId), 27)
+              << Padded(std::to_string(type->Signatures.size()), 6) << Utf8(type->DisplayName())
+              << " [" << Utf8(type->ExtensionsText()) << "]\n";
+  std::cout << "\n"
+            << database.Groups().size() << " groups, " << database.Types().size() << " types\n";
 }
 
 int PrintMatches(const FileTypeDatabase& database, const std::string& path) {
   platform::File file;
   if (!file.OpenRead(platform::Utf8ToUtf16(path)))
-    return CliFailure("cannot open " + path + ": " + Utf8(platform::SystemErrorMessage(platform::LastError())));
+    return CliFailure("cannot open " + path + ": " +
+                      Utf8(platform::SystemErrorMessage(platform::LastError())));
   std::vector<uint8_t> start(kMatchReadSize);
   platform::ReadResult read = file.ReadAt(0, start.data(), kMatchReadSize);
   if (read.status != platform::ReadStatus::Ok) return CliFailure("cannot read " + path);
@@ -60,12 +65,16 @@ int PrintMatches(const FileTypeDatabase& database, const std::string& path) {
   return kExitSuccess;
 }
 
-int ExportType(const FileTypeDatabase& database, const std::string& idText, const std::string& path) {
+int ExportType(const FileTypeDatabase& database, const std::string& idText,
+               const std::string& path) {
   std::optional<uint64_t> id = ParseCliNumber(idText);
-  const FileType* type = id && *id <= INT32_MAX ? database.FindType(static_cast<int32_t>(*id)) : nullptr;
+  const FileType* type =
+      id && *id <= INT32_MAX ? database.FindType(static_cast<int32_t>(*id)) : nullptr;
   if (!type) return CliFailure("no file type with id " + idText);
-  if (!WriteSignatureFile(*type, platform::Utf8ToUtf16(path))) return CliFailure("cannot write " + path);
-  std::cout << "wrote " << path << " (" << type->SerializedSize() << " bytes): " << Utf8(type->DisplayName()) << "\n";
+  if (!WriteSignatureFile(*type, platform::Utf8ToUtf16(path)))
+    return CliFailure("cannot write " + path);
+  std::cout << "wrote " << path << " (" << type->SerializedSize()
+            << " bytes): " << Utf8(type->DisplayName()) << "\n";
   return kExitSuccess;
 }
 
@@ -90,9 +99,10 @@ int RunTypes(const CliArgs& args) {
 
 }  // namespace
 
-LUMENARD_CLI_COMMAND_WITH_DETAILS(types, "types [--match FILE | --export ID FILE.filesig]",
-                                  "list the file types, or name those whose signatures hold at a file's start",
-                                  "  --match FILE               the types whose signatures hold at the start of FILE\n"
-                                  "  --export ID FILE.filesig   write the type with that id as a signature file\n"
-                                  "The file types are kept under $LUMENARD_HOME (the registry on Windows).",
-                                  RunTypes);
+LUMENARD_CLI_COMMAND_WITH_DETAILS(
+    types, "types [--match FILE | --export ID FILE.filesig]",
+    "list the file types, or name those whose signatures hold at a file's start",
+    "  --match FILE               the types whose signatures hold at the start of FILE\n"
+    "  --export ID FILE.filesig   write the type with that id as a signature file\n"
+    "The file types are kept under $LUMENARD_HOME (the registry on Windows).",
+    RunTypes);

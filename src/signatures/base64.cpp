@@ -23,7 +23,8 @@ std::string EncodeBase64Lines(std::span<const uint8_t> bytes) {
   const size_t rest = bytes.size() - groups * 3;
   if (rest != 0) {
     const uint8_t* p = bytes.data() + groups * 3;
-    uint32_t value = static_cast<uint32_t>(p[0]) << 16 | (rest == 2 ? static_cast<uint32_t>(p[1]) << 8 : 0);
+    uint32_t value =
+        static_cast<uint32_t>(p[0]) << 16 | (rest == 2 ? static_cast<uint32_t>(p[1]) << 8 : 0);
     text += kAlphabet[value >> 18 & 63];
     text += kAlphabet[value >> 12 & 63];
     text += rest == 2 ? kAlphabet[value >> 6 & 63] : '=';

@@ -23,9 +23,9 @@ struct FileTypeHeader {
   int32_t HasChildren;     // 1 for group records
   int32_t Reserved24[3];
   int32_t TypicalSizeKB;
-  int32_t Coincidence;     // percent, stored only
-  int32_t Reserved44;      // 50
-  int32_t SearchOrder;     // 0..100, stored only: the scan order is the list order
+  int32_t Coincidence;  // percent, stored only
+  int32_t Reserved44;   // 50
+  int32_t SearchOrder;  // 0..100, stored only: the scan order is the list order
   int32_t Reserved52[25];
   char16_t Title[100];
   char16_t Description[260];

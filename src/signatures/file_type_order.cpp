@@ -20,7 +20,8 @@ std::u16string OrderKey(std::u16string_view applicationKey) {
 std::vector<int32_t> ReadSavedOrder(std::u16string_view applicationKey, std::u16string_view list) {
   platform::RegistryKey key;
   std::vector<uint8_t> data;
-  if (key.Open(platform::RegistryRoot::CurrentUser, OrderKey(applicationKey)) != platform::kErrorSuccess ||
+  if (key.Open(platform::RegistryRoot::CurrentUser, OrderKey(applicationKey)) !=
+          platform::kErrorSuccess ||
       key.ReadBinary(list, &data) != platform::kErrorSuccess)
     return {};
   std::vector<int32_t> ids(std::min(data.size() / 4, kMaxOrderEntries));
@@ -29,11 +30,14 @@ std::vector<int32_t> ReadSavedOrder(std::u16string_view applicationKey, std::u16
 }
 
 void WriteSavedOrder(std::u16string_view applicationKey, std::u16string_view list,
-                     const std::vector<std::unique_ptr<FileType>>& records, int32_t FileTypeHeader::*id) {
+                     const std::vector<std::unique_ptr<FileType>>& records,
+                     int32_t FileTypeHeader::*id) {
   std::vector<int32_t> ids;
   for (const auto& record : records) ids.push_back((*record).*id);
   platform::RegistryKey key;
-  if (key.Create(platform::RegistryRoot::CurrentUser, OrderKey(applicationKey)) != platform::kErrorSuccess) return;
+  if (key.Create(platform::RegistryRoot::CurrentUser, OrderKey(applicationKey)) !=
+      platform::kErrorSuccess)
+    return;
   key.WriteBinary(list, ids.data(), static_cast<uint32_t>(ids.size() * 4));
 }
 

@@ -14,7 +14,8 @@
 // Empty when nothing was saved.
 std::vector<int32_t> ReadSavedOrder(std::u16string_view applicationKey, std::u16string_view list);
 void WriteSavedOrder(std::u16string_view applicationKey, std::u16string_view list,
-                     const std::vector<std::unique_ptr<FileType>>& records, int32_t FileTypeHeader::*id);
+                     const std::vector<std::unique_ptr<FileType>>& records,
+                     int32_t FileTypeHeader::*id);
 
 // Stable: records whose id is in order come first, in its order; the others keep theirs.
 void SortByOrder(std::vector<std::unique_ptr<FileType>>& records, const std::vector<int32_t>& order,

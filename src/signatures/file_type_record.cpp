@@ -53,10 +53,12 @@ Problem ReadCondition(RecordCursor& conditions, SignatureCondition& condition) {
   condition.Length = conditions.ReadU16();
   conditions.ReadInto(condition.Reserved.data(), condition.Reserved.size());
   if (recordSize < kConditionHeaderSize)
-    return platform::Format(u"the condition's record size %u is smaller than its 32-byte header", recordSize);
+    return platform::Format(u"the condition's record size %u is smaller than its 32-byte header",
+                            recordSize);
   size_t payloadSize = recordSize - kConditionHeaderSize;
   if (payloadSize > conditions.Remaining())
-    return platform::Format(u"the condition's record size %u runs past the end of its signature", recordSize);
+    return platform::Format(u"the condition's record size %u runs past the end of its signature",
+                            recordSize);
   std::span<const uint8_t> payload = conditions.Take(payloadSize);
   condition.Payload.assign(payload.begin(), payload.end());
   if (!condition.IsConsistent())
@@ -78,7 +80,8 @@ Problem ReadSignature(RecordCursor& record, Signature& signature) {
   if (bodySize > record.Remaining())
     return platform::Format(u"the signature size %u runs past the end", totalSize);
   if (conditionCount > bodySize / kConditionHeaderSize)
-    return platform::Format(u"the signature claims %u conditions in %u bytes", conditionCount, totalSize);
+    return platform::Format(u"the signature claims %u conditions in %u bytes", conditionCount,
+                            totalSize);
   RecordCursor conditions(record.Take(bodySize));
   signature.Conditions.resize(conditionCount);
   for (SignatureCondition& condition : signature.Conditions) {
@@ -86,8 +89,9 @@ Problem ReadSignature(RecordCursor& record, Signature& signature) {
     if (!problem.empty()) return problem;
   }
   if (conditions.Remaining() != 0)
-    return platform::Format(u"the signature size %u disagrees with its conditions, which take %u bytes",
-                            totalSize, static_cast<unsigned>(totalSize - conditions.Remaining()));
+    return platform::Format(
+        u"the signature size %u disagrees with its conditions, which take %u bytes", totalSize,
+        static_cast<unsigned>(totalSize - conditions.Remaining()));
   return {};
 }
 
@@ -128,15 +132,17 @@ DeserializeResult DeserializeFileType(std::span<const uint8_t> bytes) {
   record.ReadInto(static_cast<FileTypeHeader*>(type.get()), kFileTypeHeaderSize);
   const int32_t count = type->SignatureCount;
   if (count < 0 || static_cast<size_t>(count) > record.Remaining() / kSignatureHeaderSize) {
-    result.problem = platform::Format(u"the header claims %d signatures, more than the %u bytes after it hold",
-                                      count, static_cast<unsigned>(record.Remaining()));
+    result.problem =
+        platform::Format(u"the header claims %d signatures, more than the %u bytes after it hold",
+                         count, static_cast<unsigned>(record.Remaining()));
     return result;
   }
   type->Signatures.resize(static_cast<size_t>(count));
   for (size_t index = 0; index < type->Signatures.size(); ++index) {
     Problem problem = ReadSignature(record, type->Signatures[index]);
     if (!problem.empty()) {
-      result.problem = platform::Format(u"signature %u: %s", static_cast<unsigned>(index + 1), problem);
+      result.problem =
+          platform::Format(u"signature %u: %s", static_cast<unsigned>(index + 1), problem);
       return result;
     }
   }

@@ -43,7 +43,8 @@ FileType* FileTypeDatabase::AddType(std::unique_ptr<FileType> type) {
   }
   if (type->SerializedSize() > kMaxSerializedFileType) {
     LogFileTypeProblem(platform::Format(
-        u"File type %d \"%s\" not added: its record of %u bytes exceeds the 16383 bytes the registry keeps",
+        u"File type %d \"%s\" not added: its record of %u bytes exceeds the 16383 bytes the "
+        u"registry keeps",
         type->TypeId, type->DescriptionText(), static_cast<unsigned>(type->SerializedSize())));
     return nullptr;
   }
@@ -55,9 +56,10 @@ FileType* FileTypeDatabase::AddType(std::unique_ptr<FileType> type) {
 
 bool FileTypeDatabase::ReplaceType(FileType& existing, const FileType& record) {
   if (record.SerializedSize() > kMaxSerializedFileType) {
-    LogFileTypeProblem(platform::Format(
-        u"File type %d not replaced: its record of %u bytes exceeds the 16383 bytes the registry keeps",
-        record.TypeId, static_cast<unsigned>(record.SerializedSize())));
+    LogFileTypeProblem(
+        platform::Format(u"File type %d not replaced: its record of %u bytes exceeds the 16383 "
+                         u"bytes the registry keeps",
+                         record.TypeId, static_cast<unsigned>(record.SerializedSize())));
     return false;
   }
   existing.ReplaceRecord(record);
@@ -110,7 +112,8 @@ FileType* FileTypeDatabase::TypeOfObject(FoundObject& object) const {
 void FileTypeDatabase::IndexExtensions(FileType* type) {
   for (std::u16string& extension : type->ExtensionList()) {
     std::u16string upper = platform::AsciiUpper(extension);
-    if (extensionLookup_.emplace(upper, type).second) extensionIndex_.emplace_back(std::move(upper), type);
+    if (extensionLookup_.emplace(upper, type).second)
+      extensionIndex_.emplace_back(std::move(upper), type);
   }
 }
 

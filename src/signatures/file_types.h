@@ -48,7 +48,9 @@ class FileTypeDatabase {
   const std::vector<std::unique_ptr<FileType>>& Types() const { return types_; }
   // (extension in upper case, type) in the order they were indexed; the first type that lists
   // an extension owns it.
-  const std::vector<std::pair<std::u16string, FileType*>>& ExtensionIndex() const { return extensionIndex_; }
+  const std::vector<std::pair<std::u16string, FileType*>>& ExtensionIndex() const {
+    return extensionIndex_;
+  }
 
   // Fills the database from HKEY_CURRENT_USER\<applicationKey>\Groups and \File Types, or from
   // the built-in table (then saved) when a key is missing or holds no readable value. Damaged
@@ -100,7 +102,9 @@ class FileTypeDatabase {
   void BuildDefaults(bool groups, bool types);
   void RestoreSavedOrder();
   // The key given to Load, or the application's before the first Load.
-  std::u16string KeyPath() const { return registryKey_.empty() ? ApplicationRegistryKey() : registryKey_; }
+  std::u16string KeyPath() const {
+    return registryKey_.empty() ? ApplicationRegistryKey() : registryKey_;
+  }
 
   std::vector<std::unique_ptr<FileType>> groups_;
   std::vector<std::unique_ptr<FileType>> types_;

@@ -22,10 +22,12 @@ std::u16string TypesKey(std::u16string_view applicationKey) {
 
 // Calls read for every value of the key that may hold a record; false when the key cannot be
 // opened. Values that cannot be a record are logged and skipped.
-bool ForEachRecordValue(std::u16string_view keyPath,
-                        const std::function<void(const std::u16string&, std::span<const uint8_t>)>& read) {
+bool ForEachRecordValue(
+    std::u16string_view keyPath,
+    const std::function<void(const std::u16string&, std::span<const uint8_t>)>& read) {
   platform::RegistryKey key;
-  if (key.Open(platform::RegistryRoot::CurrentUser, keyPath) != platform::kErrorSuccess) return false;
+  if (key.Open(platform::RegistryRoot::CurrentUser, keyPath) != platform::kErrorSuccess)
+    return false;
   for (uint32_t index = 0; index < kMaxValues; ++index) {
     std::u16string name;
     uint32_t type = 0;
@@ -33,13 +35,13 @@ bool ForEachRecordValue(std::u16string_view keyPath,
     long result = key.EnumValue(index, &name, &type, &data);
     if (result == platform::kErrorNoMoreItems) break;
     if (result != platform::kErrorSuccess) {
-      LogFileTypeProblem(platform::Format(u"File types: value %u of %s cannot be read (error %d)", index,
-                                          keyPath, static_cast<int>(result)));
+      LogFileTypeProblem(platform::Format(u"File types: value %u of %s cannot be read (error %d)",
+                                          index, keyPath, static_cast<int>(result)));
       break;
     }
     if (type != platform::kRegBinary || data.size() > kMaxSerializedFileType) {
-      LogFileTypeProblem(platform::Format(u"File types: value '%s' skipped: not a record of at most 16383 bytes",
-                                          name));
+      LogFileTypeProblem(platform::Format(
+          u"File types: value '%s' skipped: not a record of at most 16383 bytes", name));
       continue;
     }
     read(name, data);
@@ -51,7 +53,8 @@ void LogRefusedValue(const std::u16string& name, const std::u16string& problem) 
   LogFileTypeProblem(platform::Format(u"File types: value '%s' skipped: %s", name, problem));
 }
 
-void WriteRecords(std::u16string_view keyPath, const std::vector<std::unique_ptr<FileType>>& records) {
+void WriteRecords(std::u16string_view keyPath,
+                  const std::vector<std::unique_ptr<FileType>>& records) {
   platform::RegistryKey key;
   if (key.Create(platform::RegistryRoot::CurrentUser, keyPath) != platform::kErrorSuccess) return;
   for (const std::unique_ptr<FileType>& record : records) {
@@ -79,23 +82,25 @@ void FileTypeDatabase::Load(std::u16string_view applicationKey) {
 }
 
 void FileTypeDatabase::LoadGroups() {
-  ForEachRecordValue(GroupsKey(registryKey_), [this](const std::u16string& name, std::span<const uint8_t> data) {
-    DeserializeResult read = DeserializeFileType(data);
-    if (!read.type) return LogRefusedValue(name, read.problem);
-    AddGroup(std::move(read.type));
-  });
+  ForEachRecordValue(GroupsKey(registryKey_),
+                     [this](const std::u16string& name, std::span<const uint8_t> data) {
+                       DeserializeResult read = DeserializeFileType(data);
+                       if (!read.type) return LogRefusedValue(name, read.problem);
+                       AddGroup(std::move(read.type));
+                     });
 }
 
 // A value whose id is already loaded replaces that type, so a later value wins.
 void FileTypeDatabase::LoadTypes() {
-  ForEachRecordValue(TypesKey(registryKey_), [this](const std::u16string& name, std::span<const uint8_t> data) {
-    DeserializeResult read = DeserializeFileType(data);
-    if (!read.type) return LogRefusedValue(name, read.problem);
-    if (FileType* existing = FindType(read.type->TypeId))
-      existing->ReplaceRecord(*read.type);
-    else
-      AddType(std::move(read.type));
-  });
+  ForEachRecordValue(TypesKey(registryKey_),
+                     [this](const std::u16string& name, std::span<const uint8_t> data) {
+                       DeserializeResult read = DeserializeFileType(data);
+                       if (!read.type) return LogRefusedValue(name, read.problem);
+                       if (FileType* existing = FindType(read.type->TypeId))
+                         existing->ReplaceRecord(*read.type);
+                       else
+                         AddType(std::move(read.type));
+                     });
 }
 
 // Without a saved order (a registry written before the order was kept) the built-in records
@@ -128,11 +133,13 @@ void FileTypeDatabase::Save() const {
 
 bool FileTypeDatabase::SaveType(const FileType& type) const {
   platform::RegistryKey key;
-  if (key.Create(platform::RegistryRoot::CurrentUser, TypesKey(KeyPath())) != platform::kErrorSuccess)
+  if (key.Create(platform::RegistryRoot::CurrentUser, TypesKey(KeyPath())) !=
+      platform::kErrorSuccess)
     return false;
   std::vector<uint8_t> data = type.Serialize();
-  const bool written = key.WriteBinary(RegistryValueName(type), data.data(), static_cast<uint32_t>(data.size())) ==
-                       platform::kErrorSuccess;
+  const bool written =
+      key.WriteBinary(RegistryValueName(type), data.data(), static_cast<uint32_t>(data.size())) ==
+      platform::kErrorSuccess;
   WriteSavedOrder(KeyPath(), u"File Types", types_, &FileTypeHeader::TypeId);
   return written;
 }

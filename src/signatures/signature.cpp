@@ -6,11 +6,16 @@ namespace {
 
 size_t FixedWidth(uint32_t kind) {
   switch (kind) {
-    case CondByte: return 1;
-    case CondWord: return 2;
-    case CondDword: return 4;
-    case CondQword: return 8;
-    default: return 0;
+    case CondByte:
+      return 1;
+    case CondWord:
+      return 2;
+    case CondDword:
+      return 4;
+    case CondQword:
+      return 8;
+    default:
+      return 0;
   }
 }
 
@@ -31,10 +36,14 @@ bool Readable(int32_t offset, size_t count, size_t readable) {
 
 bool EqualsAt(const uint8_t* r, const uint8_t* value, size_t width) {
   switch (width) {
-    case 1: return r[0] == value[0];
-    case 2: return std::memcmp(r, value, 2) == 0;
-    case 4: return std::memcmp(r, value, 4) == 0;
-    default: return std::memcmp(r, value, 8) == 0;
+    case 1:
+      return r[0] == value[0];
+    case 2:
+      return std::memcmp(r, value, 2) == 0;
+    case 4:
+      return std::memcmp(r, value, 4) == 0;
+    default:
+      return std::memcmp(r, value, 8) == 0;
   }
 }
 
@@ -85,7 +94,8 @@ bool TextEqualsAt(const uint8_t* r, const uint8_t* text, size_t length) {
 
 // Whether the payload starts at some position of [r, r + count) whose first byte is first.
 // memchr finds the few positions worth comparing; the order they are tried in does not matter.
-bool FindFrom(const uint8_t* r, size_t count, uint8_t first, const uint8_t* text, size_t length, bool foldCase) {
+bool FindFrom(const uint8_t* r, size_t count, uint8_t first, const uint8_t* text, size_t length,
+              bool foldCase) {
   const uint8_t* end = r + count;
   for (const uint8_t* p = r; p < end; ++p) {
     p = static_cast<const uint8_t*>(std::memchr(p, first, static_cast<size_t>(end - p)));
@@ -139,7 +149,8 @@ SignatureCondition SignatureCondition::Create(uint32_t kind, int32_t offset, uin
   return condition;
 }
 
-SignatureCondition SignatureCondition::WithPayload(uint32_t kind, int32_t offset, std::vector<uint8_t> payload) {
+SignatureCondition SignatureCondition::WithPayload(uint32_t kind, int32_t offset,
+                                                   std::vector<uint8_t> payload) {
   SignatureCondition condition;
   condition.Kind = kind;
   condition.Offset = offset;
@@ -153,14 +164,21 @@ bool SignatureCondition::Holds(const uint8_t* candidate, size_t readable) const 
     case CondByte:
     case CondWord:
     case CondDword:
-    case CondQword: return FixedHolds(*this, candidate, readable);
-    case CondByteRange: return ByteRangeHolds(*this, candidate, readable);
-    case CondWordRange: return WordRangeHolds(*this, candidate, readable);
-    case CondBytes: return BytesHold(*this, candidate, readable);
+    case CondQword:
+      return FixedHolds(*this, candidate, readable);
+    case CondByteRange:
+      return ByteRangeHolds(*this, candidate, readable);
+    case CondWordRange:
+      return WordRangeHolds(*this, candidate, readable);
+    case CondBytes:
+      return BytesHold(*this, candidate, readable);
     case CondFindBytes:
-    case CondFindText: return FindHolds(*this, candidate, readable);
-    case CondMasked: return MaskedHolds(*this, candidate, readable);
-    default: return true;  // CondMaskedBits and unknown kinds test nothing
+    case CondFindText:
+      return FindHolds(*this, candidate, readable);
+    case CondMasked:
+      return MaskedHolds(*this, candidate, readable);
+    default:
+      return true;  // CondMaskedBits and unknown kinds test nothing
   }
 }
 
@@ -169,15 +187,21 @@ bool SignatureCondition::IsConsistent() const {
     case CondByte:
     case CondWord:
     case CondDword:
-    case CondQword: return Payload.size() >= FixedWidth(Kind);
-    case CondByteRange: return Payload.size() >= 2;
-    case CondWordRange: return Payload.size() >= 4;
+    case CondQword:
+      return Payload.size() >= FixedWidth(Kind);
+    case CondByteRange:
+      return Payload.size() >= 2;
+    case CondWordRange:
+      return Payload.size() >= 4;
     case CondBytes:
     case CondFindBytes:
-    case CondFindText: return Length <= Payload.size();
+    case CondFindText:
+      return Length <= Payload.size();
     case CondMasked:
-    case CondMaskedBits: return Length <= Payload.size() / 2;
-    default: return true;
+    case CondMaskedBits:
+      return Length <= Payload.size() / 2;
+    default:
+      return true;
   }
 }
 

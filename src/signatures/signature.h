@@ -41,9 +41,12 @@ struct SignatureCondition {
   // kind (1, 2, 4, 8 for the fixed widths, 1024 for the masked kinds, else 0), zero-filled.
   static SignatureCondition Create(uint32_t kind, int32_t offset, uint16_t length = 0);
   // A condition that compares the given bytes; Length is their count.
-  static SignatureCondition WithPayload(uint32_t kind, int32_t offset, std::vector<uint8_t> payload);
+  static SignatureCondition WithPayload(uint32_t kind, int32_t offset,
+                                        std::vector<uint8_t> payload);
 
-  uint32_t RecordSize() const { return static_cast<uint32_t>(kConditionHeaderSize + Payload.size()); }
+  uint32_t RecordSize() const {
+    return static_cast<uint32_t>(kConditionHeaderSize + Payload.size());
+  }
 
   // True when the condition holds at candidate, of which readable bytes may be read. Reads
   // nothing outside [candidate, candidate + readable) and allocates nothing.

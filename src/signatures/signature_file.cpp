@@ -20,7 +20,8 @@ std::u16string_view StripQuotesAndBlanks(std::u16string_view path) {
 }
 
 // The whole file, when it opens and is not larger than a record may be.
-bool ReadSignatureFile(std::u16string_view path, std::vector<uint8_t>* bytes, std::u16string* problem) {
+bool ReadSignatureFile(std::u16string_view path, std::vector<uint8_t>* bytes,
+                       std::u16string* problem) {
   platform::File file;
   if (!file.OpenRead(path)) {
     *problem = platform::SystemErrorMessage(platform::LastError());
@@ -42,7 +43,8 @@ bool ReadSignatureFile(std::u16string_view path, std::vector<uint8_t>* bytes, st
 
 }  // namespace
 
-std::unique_ptr<FileType> ParseSignatureFile(std::span<const uint8_t> bytes, std::u16string* problem) {
+std::unique_ptr<FileType> ParseSignatureFile(std::span<const uint8_t> bytes,
+                                             std::u16string* problem) {
   DeserializeResult read = DeserializeFileType(bytes);
   if (!read.type) {
     *problem = read.problem;
@@ -62,7 +64,8 @@ std::unique_ptr<FileType> ParseSignatureFile(std::span<const uint8_t> bytes, std
   return std::move(read.type);
 }
 
-FileType* AddSignatureFile(FileTypeDatabase& database, std::u16string_view path, ISignatureMessages& messages) {
+FileType* AddSignatureFile(FileTypeDatabase& database, std::u16string_view path,
+                           ISignatureMessages& messages) {
   const std::u16string file(StripQuotesAndBlanks(path));
   if (!database.IsLoaded()) database.Load();
 
@@ -102,7 +105,8 @@ bool WriteSignatureFile(const FileType& type, std::u16string_view path) {
   return written;
 }
 
-bool SaveSignatureFile(const FileType& type, std::u16string_view path, ISignatureMessages& messages) {
+bool SaveSignatureFile(const FileType& type, std::u16string_view path,
+                       ISignatureMessages& messages) {
   if (WriteSignatureFile(type, path)) return true;
   messages.ShowMessage(kWriteErrorText, u"");
   return false;
@@ -119,7 +123,8 @@ FileType* AddToSignaturesList(FileTypeDatabase& database, std::unique_ptr<FileTy
   return result;
 }
 
-int ImportSignatureFileFromCommandLine(std::u16string_view argumentText, ISignatureMessages& messages) {
+int ImportSignatureFileFromCommandLine(std::u16string_view argumentText,
+                                       ISignatureMessages& messages) {
   if (g_pFileTypes) {
     AddSignatureFile(*g_pFileTypes, argumentText, messages);
   } else {

@@ -31,7 +31,8 @@ std::optional<std::string> SignatureMailUrl(const FileType& type) {
   if (type.SerializedSize() > kMailBufferSize) return std::nullopt;
   std::string body = EncodeBase64Lines(type.Serialize());
   if (body.size() > kMailBufferSize) return std::nullopt;
-  return std::string("mailto:") + kSignatureCollectionAddress + "?subject=newsign&body=" + PercentEncode(body);
+  return std::string("mailto:") + kSignatureCollectionAddress +
+         "?subject=newsign&body=" + PercentEncode(body);
 }
 
 bool SendSignature(const FileType& type) {

@@ -12,16 +12,25 @@ bool RequiredBytes(const SignatureCondition& condition, uint32_t* value, uint32_
   const uint8_t* byteMask = nullptr;
   size_t count = 0;
   switch (condition.Kind) {
-    case CondByte: count = 1; break;
-    case CondWord: count = 2; break;
+    case CondByte:
+      count = 1;
+      break;
+    case CondWord:
+      count = 2;
+      break;
     case CondDword:
-    case CondQword: count = 4; break;
-    case CondBytes: count = std::min<size_t>(condition.Length, 4); break;
+    case CondQword:
+      count = 4;
+      break;
+    case CondBytes:
+      count = std::min<size_t>(condition.Length, 4);
+      break;
     case CondMasked:
       count = std::min<size_t>(condition.Length, 4);
       byteMask = data + condition.Payload.size() / 2;
       break;
-    default: return false;
+    default:
+      return false;
   }
   *value = 0;
   *mask = 0;
@@ -54,6 +63,7 @@ TypeMatcher::TypeMatcher(const FileTypeDatabase& database) {
       screens_.push_back(ScreenOf(signature));
       screens_.back().type = type.get();
     }
-    for (size_t index = first; index < screens_.size(); ++index) screens_[index].nextType = screens_.size();
+    for (size_t index = first; index < screens_.size(); ++index)
+      screens_[index].nextType = screens_.size();
   }
 }

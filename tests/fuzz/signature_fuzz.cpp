@@ -34,7 +34,8 @@ void CheckMatching(const FileType& type, std::span<const uint8_t> bytes) {
     std::copy(candidate.begin(), candidate.end(), exact.get());
     bool plain = added->Matches(exact.get(), readable);
     bool screened = false;
-    matcher.ForEachMatch(exact.get(), readable, [&](const FileType&) { return screened = true, false; });
+    matcher.ForEachMatch(exact.get(), readable,
+                         [&](const FileType&) { return screened = true, false; });
     Check(plain == screened);
   }
 }

@@ -52,7 +52,8 @@ TEST_F(BuiltinTypesTest, TableHasUniqueIdsAndTheGroupsInOrder) {
 
   std::vector<int32_t> groupIds;
   for (const FileType& group : BuiltinGroups()) groupIds.push_back(group.GroupId);
-  EXPECT_EQ(groupIds, (std::vector<int32_t>{-144, -48, -64, -115, -117, -120, -122, -112, -128, -80, -133}));
+  EXPECT_EQ(groupIds,
+            (std::vector<int32_t>{-144, -48, -64, -115, -117, -120, -122, -112, -128, -80, -133}));
   EXPECT_EQ(BuiltinGroups()[7].TitleText(), u"Storages and Drive images");
   EXPECT_EQ(database_.FindType(400)->TitleText(), u"EXE-DOS");
   EXPECT_EQ(database_.FindType(24)->GroupId, GroupSystem);
@@ -71,7 +72,9 @@ TEST_F(BuiltinTypesTest, PhotosAndImagesByTheirFirstBytes) {
   EXPECT_EQ(FirstMatch(Unit("BM\x36\x00\x0C\x00\x00\x00\x00\x00"sv)), 525);
   EXPECT_EQ(FirstMatch(Unit("\x00\x00\x01\x00\x03\x00\x10\x10\x00\x00"sv)), 90);
   EXPECT_EQ(FirstMatch(Unit("\x00\x00\x01\x00\x00\x00\x10\x10\x00\x00"sv)), 0);  // no image
-  EXPECT_EQ(FirstMatch(Unit("II*\x00\x08\x00\x00\x00" "eXtended"sv)), 95);
+  EXPECT_EQ(FirstMatch(Unit("II*\x00\x08\x00\x00\x00"
+                            "eXtended"sv)),
+            95);
 }
 
 TEST_F(BuiltinTypesTest, ArchivesInTheirOrder) {
@@ -80,14 +83,23 @@ TEST_F(BuiltinTypesTest, ArchivesInTheirOrder) {
   EXPECT_EQ(Matching(Unit("PK\x03\x04\x14\x00\x08\x00"sv)), (std::vector<int32_t>{300, 338}));
   EXPECT_EQ(Matching(Unit("PK\x03\x04\x0A\x00\x00\x00"sv)), (std::vector<int32_t>{300}));
   EXPECT_EQ(FirstMatch(Unit("JARCS\x00"sv)), 338);
-  EXPECT_EQ(FirstMatch(Unit("ustar\x00" "00"sv, 257)), 330);
+  EXPECT_EQ(FirstMatch(Unit("ustar\x00"
+                            "00"sv,
+                            257)),
+            330);
 }
 
 TEST_F(BuiltinTypesTest, RiffFilesToldApartByTheirSecondCondition) {
   EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00WAVEfmt "sv)), (std::vector<int32_t>{200}));
-  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00" "CDR9vrsn"sv)), (std::vector<int32_t>{94}));
-  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00" "AVI LIST"sv)), (std::vector<int32_t>{524}));
-  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00" "WEBPVP8 "sv)), std::vector<int32_t>{});
+  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00"
+                          "CDR9vrsn"sv)),
+            (std::vector<int32_t>{94}));
+  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00"
+                          "AVI LIST"sv)),
+            (std::vector<int32_t>{524}));
+  EXPECT_EQ(Matching(Unit("RIFF\x24\x08\x00\x00"
+                          "WEBPVP8 "sv)),
+            std::vector<int32_t>{});
 }
 
 TEST_F(BuiltinTypesTest, BootSectorsByTheirFileSystemNames) {
@@ -109,7 +121,6 @@ TEST_F(BuiltinTypesTest, BootSectorsByTheirFileSystemNames) {
   ntfs[510] = 0x55;
   ntfs[511] = 0xAA;
   EXPECT_EQ(Matching(ntfs), (std::vector<int32_t>{7}));
-
 }
 
 }  // namespace

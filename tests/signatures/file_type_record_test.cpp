@@ -77,7 +77,8 @@ TEST(FileTypeRecordTest, RecordsReadBackByteForByteIncludingReservedFields) {
   type.Reserved1652[299] = 0xAB;
   type.Signatures[0].Reserved8[3] = 9;
   type.Signatures[0].Conditions[0].Reserved[15] = 4;
-  type.Signatures.push_back(Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 3, {1, 2, 3})}});
+  type.Signatures.push_back(
+      Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 3, {1, 2, 3})}});
   std::vector<uint8_t> bytes = type.Serialize();
 
   DeserializeResult read = DeserializeFileType(bytes);

@@ -22,11 +22,13 @@ std::vector<std::vector<uint8_t>> Records(const std::vector<std::unique_ptr<File
 std::vector<std::u16string> ValueNames(const std::u16string& keyPath) {
   platform::RegistryKey key;
   std::vector<std::u16string> names;
-  if (key.Open(platform::RegistryRoot::CurrentUser, keyPath) != platform::kErrorSuccess) return names;
+  if (key.Open(platform::RegistryRoot::CurrentUser, keyPath) != platform::kErrorSuccess)
+    return names;
   std::u16string name;
   uint32_t type;
   std::vector<uint8_t> data;
-  for (uint32_t i = 0; key.EnumValue(i, &name, &type, &data) == platform::kErrorSuccess; ++i) names.push_back(name);
+  for (uint32_t i = 0; key.EnumValue(i, &name, &type, &data) == platform::kErrorSuccess; ++i)
+    names.push_back(name);
   return names;
 }
 
@@ -46,10 +48,12 @@ TEST(FileTypeDatabaseTest, FreshRegistryGivesTheBuiltInTableAndAReloadTheSameDat
   ASSERT_TRUE(first.IsLoaded());
   std::vector<FileType> groups = BuiltinGroups();
   ASSERT_EQ(first.Groups().size(), 11u);
-  for (size_t i = 0; i < groups.size(); ++i) EXPECT_EQ(first.Groups()[i]->Serialize(), groups[i].Serialize()) << i;
+  for (size_t i = 0; i < groups.size(); ++i)
+    EXPECT_EQ(first.Groups()[i]->Serialize(), groups[i].Serialize()) << i;
   std::vector<FileType> builtin = BuiltinTypes();
   ASSERT_EQ(first.Types().size(), builtin.size());
-  for (size_t i = 0; i < builtin.size(); ++i) EXPECT_EQ(first.Types()[i]->Serialize(), builtin[i].Serialize()) << i;
+  for (size_t i = 0; i < builtin.size(); ++i)
+    EXPECT_EQ(first.Types()[i]->Serialize(), builtin[i].Serialize()) << i;
 
   FileTypeDatabase second;
   second.Load(registry.key());
@@ -129,7 +133,8 @@ TEST(FileTypeDatabaseTest, TheScanOrderSurvivesAnyOrderOfTheValues) {
     ASSERT_EQ(key.Create(platform::RegistryRoot::CurrentUser, typesKey), 0);
     for (auto record = saved.rbegin(); record != saved.rend(); ++record) {
       DeserializeResult read = DeserializeFileType(*record);
-      key.WriteBinary(RegistryValueName(*read.type), record->data(), static_cast<uint32_t>(record->size()));
+      key.WriteBinary(RegistryValueName(*read.type), record->data(),
+                      static_cast<uint32_t>(record->size()));
     }
   };
   rewriteReversed();
@@ -138,7 +143,8 @@ TEST(FileTypeDatabaseTest, TheScanOrderSurvivesAnyOrderOfTheValues) {
   EXPECT_EQ(Records(reloaded.Types()), saved);
 
   // Without the saved order the built-in types take the table's order and others follow.
-  platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser, registry.key() + u"\\File Type Order");
+  platform::DeleteRegistryTree(platform::RegistryRoot::CurrentUser,
+                               registry.key() + u"\\File Type Order");
   rewriteReversed();
   FileTypeDatabase fallback;
   fallback.Load(registry.key());
@@ -192,7 +198,8 @@ TEST(FileTypeDatabaseTest, TheFirstTypeListingAnExtensionOwnsIt) {
   EXPECT_EQ(typeOf(u"Letter.final.Doc", 0), 500);
   EXPECT_EQ(typeOf(u"picture.png", 83), 83);     // the id wins over the name
   EXPECT_EQ(typeOf(u"archive.ZIP", 9999), 300);  // an unknown id falls back to the name
-  for (const char16_t* name : {u"README", u"trailing.", u"x.unknownext", static_cast<const char16_t*>(nullptr)})
+  for (const char16_t* name :
+       {u"README", u"trailing.", u"x.unknownext", static_cast<const char16_t*>(nullptr)})
     EXPECT_EQ(typeOf(name, 0), 0);
 }
 
@@ -203,7 +210,8 @@ TEST(FileTypeDatabaseTest, TypesTheRegistryCouldNotKeepAreRefused) {
 
   FileType large = NewType(1001, u"C");
   Signature signature;
-  for (int i = 0; i < 14; ++i) signature.Conditions.push_back(SignatureCondition::Create(CondMasked, 0));
+  for (int i = 0; i < 14; ++i)
+    signature.Conditions.push_back(SignatureCondition::Create(CondMasked, 0));
   large.Signatures.push_back(signature);
   ASSERT_GT(large.SerializedSize(), kMaxSerializedFileType);
   EXPECT_EQ(database.AddType(large), nullptr);

@@ -12,7 +12,9 @@ namespace {
 
 using namespace std::literals;
 
-std::vector<uint8_t> Bytes(std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::vector<uint8_t> Bytes(std::string_view text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
 
 SignatureCondition Condition(uint32_t kind, int32_t offset, std::vector<uint8_t> payload) {
   return SignatureCondition::WithPayload(kind, offset, std::move(payload));
@@ -134,9 +136,11 @@ TEST(SignatureConditionTest, TypeMatchesWhenAnySignatureHoldsAndEveryConditionOf
   EXPECT_FALSE(type.Matches(UnitWith("RIFF", 0).data(), 512));  // no signature: never
 
   Signature wave;
-  wave.Conditions = {Condition(CondDword, 0, Bytes("RIFF")), Condition(CondBytes, 8, Bytes("WAVEfmt"))};
+  wave.Conditions = {Condition(CondDword, 0, Bytes("RIFF")),
+                     Condition(CondBytes, 8, Bytes("WAVEfmt"))};
   Signature avi;
-  avi.Conditions = {Condition(CondDword, 0, Bytes("RIFF")), Condition(CondBytes, 8, Bytes("AVI LIST"))};
+  avi.Conditions = {Condition(CondDword, 0, Bytes("RIFF")),
+                    Condition(CondBytes, 8, Bytes("AVI LIST"))};
   type.Signatures = {wave, avi};
   std::vector<uint8_t> unit = UnitWith("RIFF\x10\0\0\0AVI LIST"sv, 0);
   EXPECT_TRUE(type.Matches(unit.data(), unit.size()));

@@ -41,12 +41,17 @@ FileType NewType(int32_t id, std::u16string_view description, std::u16string_vie
   std::memcpy(masked.Payload.data(), "RAW!", 4);
   std::memset(masked.Payload.data() + 512, 0xFF, 4);
   type.Signatures.push_back(Signature{{}, {}, {masked}});
-  type.Signatures.push_back(Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 8, {'R', 'A', 'W'})}});
+  type.Signatures.push_back(
+      Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 8, {'R', 'A', 'W'})}});
   return type;
 }
 
-void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) { std::memcpy(bytes.data() + offset, &value, 4); }
-void PutU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value) { std::memcpy(bytes.data() + offset, &value, 2); }
+void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  std::memcpy(bytes.data() + offset, &value, 4);
+}
+void PutU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value) {
+  std::memcpy(bytes.data() + offset, &value, 2);
+}
 
 class SignatureFileTest : public ::testing::Test {
  protected:
@@ -153,7 +158,8 @@ TEST_F(SignatureFileTest, DamagedFilesAreRefusedAndTheDatabaseLeftAlone) {
     EXPECT_EQ(Snapshot(), before) << name;
   }
   messages_.shown.clear();
-  EXPECT_EQ(AddSignatureFile(database_, registry_.folder().File(u"missing.filesig"), messages_), nullptr);
+  EXPECT_EQ(AddSignatureFile(database_, registry_.folder().File(u"missing.filesig"), messages_),
+            nullptr);
   EXPECT_EQ(messages_.shown.at(0).second, u"Error!");
 
   // The good record itself is taken.
@@ -168,14 +174,17 @@ TEST_F(SignatureFileTest, WrittenFilesHoldExactlyTheRecord) {
   ASSERT_TRUE(WriteSignatureFile(*database_.FindType(24), path));  // overwrites
   EXPECT_EQ(ReadWholeFile(path), database_.FindType(24)->Serialize());
 
-  std::u16string nowhere = registry_.folder().File(u"no such folder") + platform::kPathSeparator + u"x.filesig";
+  std::u16string nowhere =
+      registry_.folder().File(u"no such folder") + platform::kPathSeparator + u"x.filesig";
   EXPECT_FALSE(SaveSignatureFile(type, nowhere, messages_));
   ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0], std::make_pair(std::u16string(u"Error write a file!"), std::u16string()));
+  EXPECT_EQ(messages_.shown[0],
+            std::make_pair(std::u16string(u"Error write a file!"), std::u16string()));
 }
 
 TEST_F(SignatureFileTest, AddToSignaturesListWritesTheTypesValue) {
-  ASSERT_TRUE(AddToSignaturesList(database_, std::make_unique<FileType>(NewType(1000, u"Raw photo", u"RWX"))));
+  ASSERT_TRUE(AddToSignaturesList(database_,
+                                  std::make_unique<FileType>(NewType(1000, u"Raw photo", u"RWX"))));
   FileTypeDatabase restarted;
   restarted.Load(registry_.key());
   ASSERT_TRUE(restarted.FindType(1000));
@@ -207,7 +216,8 @@ TEST(SignatureMailTest, Base64LinesBreakAfterEvery19Groups) {
   EXPECT_EQ(tail.substr(76, 2), "\r\n");
   EXPECT_EQ(tail.substr(80), "==");
 
-  std::string lines = EncodeBase64Lines(Counting(150));  // 50 groups: two full lines, then 12 groups
+  std::string lines =
+      EncodeBase64Lines(Counting(150));  // 50 groups: two full lines, then 12 groups
   EXPECT_EQ(lines.size(), 200u + 4u);
   EXPECT_EQ(lines.substr(76, 2), "\r\n");
   EXPECT_EQ(lines.substr(154, 2), "\r\n");
@@ -217,7 +227,8 @@ TEST(SignatureMailTest, MailUrlCarriesTheRecordAndRefusesLargeTypes) {
   FileType type = NewType(1000, u"Raw photo", u"RWX");
   std::optional<std::string> url = SignatureMailUrl(type);
   ASSERT_TRUE(url);
-  const std::string prefix = std::string("mailto:") + kSignatureCollectionAddress + "?subject=newsign&body=";
+  const std::string prefix =
+      std::string("mailto:") + kSignatureCollectionAddress + "?subject=newsign&body=";
   ASSERT_EQ(url->substr(0, prefix.size()), prefix);
   // The body is the base64 text with CR, LF, '+', '/' and '=' percent-encoded.
   std::string body = url->substr(prefix.size());

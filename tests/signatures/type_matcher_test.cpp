@@ -13,14 +13,16 @@ namespace {
 
 using namespace std::literals;
 
-std::vector<int32_t> Plain(const FileTypeDatabase& database, const uint8_t* candidate, size_t readable) {
+std::vector<int32_t> Plain(const FileTypeDatabase& database, const uint8_t* candidate,
+                           size_t readable) {
   std::vector<int32_t> ids;
   for (const auto& type : database.Types())
     if (FileTypeDatabase::Matches(*type, candidate, readable)) ids.push_back(type->TypeId);
   return ids;
 }
 
-std::vector<int32_t> Screened(const TypeMatcher& matcher, const uint8_t* candidate, size_t readable) {
+std::vector<int32_t> Screened(const TypeMatcher& matcher, const uint8_t* candidate,
+                              size_t readable) {
   std::vector<int32_t> ids;
   matcher.ForEachMatch(candidate, readable, [&](const FileType& type) {
     ids.push_back(type.TypeId);
@@ -53,18 +55,21 @@ TEST(TypeMatcherTest, AgreesWithThePlainLoopOnEveryKindOfUnit) {
   TypeMatcher matcher(database);
 
   const std::string_view starts[] = {
-      "\xFF\xD8\xFF\xE1"sv, "MM\x00\x2A"sv, "PK\x03\x04\x14\x00\x08\x00"sv, "RIFF\0\0\0\0AVI LIST"sv,
-      "\x1F\x8B\x08"sv,     "xxab-c"sv,     "<!DOCTYPE html>"sv,             "\xEB\x58\x90"sv,
+      "\xFF\xD8\xFF\xE1"sv,     "MM\x00\x2A"sv,   "PK\x03\x04\x14\x00\x08\x00"sv,
+      "RIFF\0\0\0\0AVI LIST"sv, "\x1F\x8B\x08"sv, "xxab-c"sv,
+      "<!DOCTYPE html>"sv,      "\xEB\x58\x90"sv,
   };
   std::mt19937 random(7);
   std::vector<uint8_t> block(4096);
   for (uint8_t& byte : block) byte = static_cast<uint8_t>(random());
-  for (size_t i = 0; i < std::size(starts); ++i) std::memcpy(block.data() + i * 512, starts[i].data(), starts[i].size());
+  for (size_t i = 0; i < std::size(starts); ++i)
+    std::memcpy(block.data() + i * 512, starts[i].data(), starts[i].size());
   std::memcpy(block.data() + 3 * 512 + 82, "FAT32", 5);
 
   for (size_t unit = 0; unit < block.size(); unit += 512) {
     // The whole rest of the block, and short tails that end inside the screened bytes.
-    for (size_t readable : {block.size() - unit, size_t{512}, size_t{9}, size_t{5}, size_t{2}, size_t{0}}) {
+    for (size_t readable :
+         {block.size() - unit, size_t{512}, size_t{9}, size_t{5}, size_t{2}, size_t{0}}) {
       std::vector<uint8_t> exact(block.begin() + unit, block.begin() + unit + readable);
       EXPECT_EQ(Screened(matcher, exact.data(), readable), Plain(database, exact.data(), readable))
           << "unit " << unit / 512 << ", " << readable << " bytes";
