@@ -46,15 +46,15 @@ int OpenNative(std::u16string_view path, int flags, mode_t mode = 0) {
 // FILETIME (100 ns since 1601) to the POSIX form; 0 leaves the time unchanged.
 timespec ToTimespec(FileTime time) {
   constexpr int64_t kSecondsFrom1601To1970 = 11'644'473'600;
-  timespec spec{};
+  timespec moment{};
   if (time == 0) {
-    spec.tv_nsec = UTIME_OMIT;
-    return spec;
+    moment.tv_nsec = UTIME_OMIT;
+    return moment;
   }
-  spec.tv_sec = static_cast<time_t>(static_cast<int64_t>(time / kFileTimeTicksPerSecond) -
+  moment.tv_sec = static_cast<time_t>(static_cast<int64_t>(time / kFileTimeTicksPerSecond) -
                                     kSecondsFrom1601To1970);
-  spec.tv_nsec = static_cast<long>(time % kFileTimeTicksPerSecond) * 100;
-  return spec;
+  moment.tv_nsec = static_cast<long>(time % kFileTimeTicksPerSecond) * 100;
+  return moment;
 }
 
 bool WriteAll(int fd, uint64_t offset, const uint8_t* data, uint32_t count) {
