@@ -39,7 +39,8 @@ struct Timing {
   std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
   std::clock_t cpu = std::clock();
   void Print(const char* phase) const {
-    const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+    const double wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
     const double cpuSeconds = double(std::clock() - cpu) / CLOCKS_PER_SEC;
     std::printf("%-40s %8.2f s  (%.2f s processor)\n", phase, wallSeconds, cpuSeconds);
   }
@@ -49,13 +50,15 @@ struct Timing {
 // the position index sees them out of order.
 std::vector<int64_t> ShuffledStarts(std::mt19937& random) {
   std::vector<int64_t> starts(kFileSystemObjects);
-  for (int i = 0; i < kFileSystemObjects; ++i) starts[i] = (static_cast<int64_t>(i) + 1) * 2 * kCluster;
+  for (int i = 0; i < kFileSystemObjects; ++i)
+    starts[i] = (static_cast<int64_t>(i) + 1) * 2 * kCluster;
   std::shuffle(starts.begin(), starts.end(), random);
   return starts;
 }
 
 void AddFileSystemPass(FoundObjectStore& store, const std::vector<int64_t>& starts) {
-  static const char16_t* const kExtensions[] = {u"jpg", u"docx", u"txt", u"png", u"mp3", u"zip", u"bin"};
+  static const char16_t* const kExtensions[] = {u"jpg", u"docx", u"txt", u"png",
+                                                u"mp3", u"zip",  u"bin"};
   FoundObject record;
   std::u16string name;
   int32_t folder = kRootId;
@@ -65,7 +68,8 @@ void AddFileSystemPass(FoundObjectStore& store, const std::vector<int64_t>& star
     const bool isFolder = i % kFilesPerFolder == 0;
     name = isFolder ? u"Folder " + std::u16string(1, u'A' + i % 26)
                     : u"document-" + std::u16string(1, u'a' + i % 26) + u"." + kExtensions[i % 7];
-    record.Flags = static_cast<uint16_t>(FoundNamed | (isFolder ? FoundFolder : 0) | (i % 3 == 0 ? FoundDeleted : 0));
+    record.Flags = static_cast<uint16_t>(FoundNamed | (isFolder ? FoundFolder : 0) |
+                                         (i % 3 == 0 ? FoundDeleted : 0));
     record.Id = id;
     record.ParentId = folder;
     record.Start = starts[i];
@@ -91,7 +95,8 @@ void AddSectorPass(FoundObjectStore& store, int16_t typeId) {
 size_t NameBytes(const FoundObjectStore& store) {
   size_t bytes = 0;
   for (const FoundObject* record : store.AllObjects())
-    if (record->Name) bytes += (std::char_traits<char16_t>::length(record->Name) + 1) * sizeof(char16_t);
+    if (record->Name)
+      bytes += (std::char_traits<char16_t>::length(record->Name) + 1) * sizeof(char16_t);
   return bytes;
 }
 
@@ -99,7 +104,8 @@ size_t NameBytes(const FoundObjectStore& store) {
 
 int main() {
   FileTypeDatabase types;
-  for (FileType& group : BuiltinGroups()) types.AddGroup(std::make_unique<FileType>(std::move(group)));
+  for (FileType& group : BuiltinGroups())
+    types.AddGroup(std::make_unique<FileType>(std::move(group)));
   for (FileType& type : BuiltinTypes()) types.AddType(std::move(type));
   const FileType* jpeg = types.FindTypeByExtension(u"JPG");
   if (!jpeg) {
@@ -125,7 +131,8 @@ int main() {
   store.SetRootId(kRootId);
   store.Add(&root, true);
 
-  std::printf("Found-object store: %d file-system objects, then %d lost objects\n\n", kFileSystemObjects, kLostObjects);
+  std::printf("Found-object store: %d file-system objects, then %d lost objects\n\n",
+              kFileSystemObjects, kLostObjects);
   Timing timing;
   AddFileSystemPass(store, starts);
   timing.Print("file-system pass (AddFileSystemObject)");
@@ -145,14 +152,17 @@ int main() {
 
   timing = Timing();
   size_t found = 0;
-  for (int i = 0; i < kFileSystemObjects; ++i) found += store.FindById(64 + static_cast<int32_t>(random() % kFileSystemObjects)) != nullptr;
+  for (int i = 0; i < kFileSystemObjects; ++i)
+    found += store.FindById(64 + static_cast<int32_t>(random() % kFileSystemObjects)) != nullptr;
   timing.Print("a million FindById, random identifiers");
   std::printf("%-40s %8zu of %d\n", "found", found, kFileSystemObjects);
   std::printf("%-40s %8zu\n", "records stored", store.Count());
   if (heapBefore || heapAfterAll) {
-    const double fileSystemBytes = double(heapAfterFileSystem - heapBefore - namesAfterFileSystem) / fileSystemCount;
+    const double fileSystemBytes =
+        double(heapAfterFileSystem - heapBefore - namesAfterFileSystem) / fileSystemCount;
     const double allBytes = double(heapAfterAll - heapBefore - namesAfterAll) / store.Count();
-    std::printf("%-40s %8.0f bytes\n", "heap per object after the file-system pass", fileSystemBytes);
+    std::printf("%-40s %8.0f bytes\n", "heap per object after the file-system pass",
+                fileSystemBytes);
     std::printf("%-40s %8.0f bytes\n", "heap per object after both passes", allBytes);
     std::printf("%-40s %8.1f MiB\n", "names (not counted above)", namesAfterAll / 1048576.0);
   } else {

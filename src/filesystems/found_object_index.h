@@ -32,7 +32,10 @@ class FoundObjectIndex {
 
   static constexpr size_t kChunkCapacity = 512;
 
-  void Clear() { std::vector<Chunk>().swap(chunks_); count_ = 0; }
+  void Clear() {
+    std::vector<Chunk>().swap(chunks_);
+    count_ = 0;
+  }
   size_t Size() const { return count_; }
 
   // Inserts after every entry that orders before or equal to (key, seq). Either the entry is
@@ -40,8 +43,10 @@ class FoundObjectIndex {
   Neighbours Insert(Key key, uint32_t seq, FoundObject* record) {
     const Entry entry{key, seq, record};
     Place place = UpperBound(key, seq);
-    if (place.chunk == chunks_.size() && !chunks_.empty()) place = {chunks_.size() - 1, chunks_.back().size()};
-    const bool atEnd = place.chunk + 1 >= chunks_.size() && (chunks_.empty() || place.offset == kChunkCapacity);
+    if (place.chunk == chunks_.size() && !chunks_.empty())
+      place = {chunks_.size() - 1, chunks_.back().size()};
+    const bool atEnd =
+        place.chunk + 1 >= chunks_.size() && (chunks_.empty() || place.offset == kChunkCapacity);
     if (atEnd) {
       // Appending in order fills every chunk completely.
       AppendChunk(entry);
@@ -132,7 +137,8 @@ class FoundObjectIndex {
     if (chunk == chunks_.end()) return {chunks_.size(), 0};
     auto entry = std::partition_point(chunk->begin(), chunk->end(),
                                       [&](const Entry& e) { return NotAfter(e, key, seq); });
-    return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(entry - chunk->begin())};
+    return {static_cast<size_t>(chunk - chunks_.begin()),
+            static_cast<size_t>(entry - chunk->begin())};
   }
 
   // The first entry that does not order before (key, seq).
@@ -142,11 +148,13 @@ class FoundObjectIndex {
     if (chunk == chunks_.end()) return {chunks_.size(), 0};
     auto entry = std::partition_point(chunk->begin(), chunk->end(),
                                       [&](const Entry& e) { return Before(e, key, seq); });
-    return {static_cast<size_t>(chunk - chunks_.begin()), static_cast<size_t>(entry - chunk->begin())};
+    return {static_cast<size_t>(chunk - chunks_.begin()),
+            static_cast<size_t>(entry - chunk->begin())};
   }
 
   const Entry* At(Place place) const {
-    if (place.chunk >= chunks_.size() || place.offset >= chunks_[place.chunk].size()) return nullptr;
+    if (place.chunk >= chunks_.size() || place.offset >= chunks_[place.chunk].size())
+      return nullptr;
     return &chunks_[place.chunk][place.offset];
   }
 

@@ -39,7 +39,9 @@ class FoundObjectPool {
     usedInLast_ = 0;
   }
 
-  size_t Count() const { return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlockRecords + usedInLast_; }
+  size_t Count() const {
+    return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlockRecords + usedInLast_;
+  }
 
  private:
   std::vector<std::unique_ptr<FoundObject[]>> blocks_;

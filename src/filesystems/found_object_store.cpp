@@ -108,7 +108,9 @@ void FoundObjectStore::SetDriveRecord(const FoundObject* driveRecord) {
   driveRecord_ = driveRecord;
 }
 
-const FileTypeDatabase* FoundObjectStore::FileTypes() const { return fileTypes_ ? fileTypes_ : g_pFileTypes; }
+const FileTypeDatabase* FoundObjectStore::FileTypes() const {
+  return fileTypes_ ? fileTypes_ : g_pFileTypes;
+}
 
 const FileType* FoundObjectStore::TypeOf(FoundObject& record) const {
   const FileTypeDatabase* types = FileTypes();
@@ -177,7 +179,8 @@ uint32_t FoundObjectStore::AddLocked(FoundObject* record, bool keep) {
 // ends where the next object found after it starts.
 void FoundObjectStore::IndexPosition(FoundObject* record, uint32_t seq) {
   const auto neighbours = byStart_.Insert(record->Start, seq, record);
-  if ((record->Flags & FoundLost) && neighbours.next) record->Size = Distance(record->Start, neighbours.next->key);
+  if ((record->Flags & FoundLost) && neighbours.next)
+    record->Size = Distance(record->Start, neighbours.next->key);
   if (neighbours.previous && (neighbours.previous->record->Flags & FoundLost))
     neighbours.previous->record->Size = Distance(neighbours.previous->key, record->Start);
 }
@@ -205,9 +208,11 @@ void FoundObjectStore::EnablePositionIndex() {
   std::vector<FoundObjectIndex<int64_t>::Entry> entries;
   entries.reserve(byId_.Size());
   byId_.ForAll([&](const FoundObjectIndex<int32_t>::Entry& entry) {
-    if (HasOwnPosition(*entry.record)) entries.push_back({entry.record->Start, NextSeq(), entry.record});
+    if (HasOwnPosition(*entry.record))
+      entries.push_back({entry.record->Start, NextSeq(), entry.record});
   });
-  std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& a, const auto& b) { return a.key < b.key; });
   byStart_.Assign(entries);
   positionIndexOn_ = true;
 }
@@ -276,7 +281,8 @@ FoundObject* FoundObjectStore::NewRecord(const FoundObject& fields) {
 
 const char16_t* FoundObjectStore::OwnName(std::u16string_view name) { return names_.Copy(name); }
 
-FoundObject* FoundObjectStore::AddFileSystemObject(const FoundObject& record, IMessageTarget* target) {
+FoundObject* FoundObjectStore::AddFileSystemObject(const FoundObject& record,
+                                                   IMessageTarget* target) {
   FoundObject copy = record;
   if (const FileType* type = TypeOf(copy)) {
     if (!type->Enabled) return nullptr;
@@ -319,7 +325,8 @@ FoundObject* FoundObjectStore::FindPlaceholder(int32_t id) const {
   // A placeholder is made only while no folder has its identifier, so it is the first folder
   // with that identifier for as long as it is a placeholder.
   FoundObject* folder = FindFolderById(id);
-  return folder && folder->ParentId == IdLostFolders && placeholders_.count(folder) ? folder : nullptr;
+  return folder && folder->ParentId == IdLostFolders && placeholders_.count(folder) ? folder
+                                                                                    : nullptr;
 }
 
 // The placeholder becomes the folder: it keeps its address (the views and its children's
@@ -447,9 +454,9 @@ void FoundObjectStore::NameLostObjectLocked(FoundObject& record) {
   if (record.Name) return;
   const FileTypeDatabase* types = FileTypes();
   const FileType* type = types ? types->FindType(record.FileTypeId) : nullptr;
-  const std::u16string name =
-      type ? platform::Format(u"%s_%I64d.%s", type->NamePrefixText(), record.Start, type->FirstExtension())
-           : platform::Format(StringResource(kLostFileName), record.Start);
+  const std::u16string name = type ? platform::Format(u"%s_%I64d.%s", type->NamePrefixText(),
+                                                      record.Start, type->FirstExtension())
+                                   : platform::Format(StringResource(kLostFileName), record.Start);
   record.Name = OwnName(name);
   record.Flags |= FoundNamed;
 }
@@ -493,8 +500,8 @@ void FoundObjectStore::MarkDeletedAncestors(FoundObject& record) {
   Guard guard(mutex_);
   if (IsFolder(record)) record.Flags |= FoundHasDeleted;
   std::unordered_set<const FoundObject*> visited{&record};
-  for (FoundObject* folder = FindFolderById(record.ParentId); folder && visited.insert(folder).second;
-       folder = FindFolderById(folder->ParentId)) {
+  for (FoundObject* folder = FindFolderById(record.ParentId);
+       folder && visited.insert(folder).second; folder = FindFolderById(folder->ParentId)) {
     if ((folder->Flags & FoundHasDeleted) && folder->Id == rootId_) break;
     folder->Flags |= FoundHasDeleted;
   }
@@ -545,15 +552,17 @@ FoundObject* FoundObjectStore::EnsureLostFilesNode() {
   return lostFilesNode_;
 }
 
-std::u16string FoundObjectStore::GetObjectFolderPath(const FoundObject& object, char16_t driveLetter) const {
-  const std::u16string prefix = driveLetter ? std::u16string{driveLetter, u':', u'\\'} : std::u16string(u"\\");
+std::u16string FoundObjectStore::GetObjectFolderPath(const FoundObject& object,
+                                                     char16_t driveLetter) const {
+  const std::u16string prefix =
+      driveLetter ? std::u16string{driveLetter, u':', u'\\'} : std::u16string(u"\\");
   Guard guard(mutex_);
   if (object.Id == rootId_ && IsFolder(object)) return prefix;
   std::vector<const FoundObject*> ancestors;
   std::unordered_set<const FoundObject*> visited{&object};
   bool fromPrefix = false;
-  for (const FoundObject* folder = FindFolderById(object.ParentId); folder && visited.insert(folder).second;
-       folder = FindFolderById(folder->ParentId)) {
+  for (const FoundObject* folder = FindFolderById(object.ParentId);
+       folder && visited.insert(folder).second; folder = FindFolderById(folder->ParentId)) {
     if (folder->Id == rootId_ || folder->Id == folder->ParentId) {
       fromPrefix = true;
       break;

@@ -81,7 +81,8 @@ std::u16string FoundTimeText(platform::FileTime time) {
   return time ? platform::LocalDateTimeText(time) : StringResource(kUnknownText);
 }
 
-FoundObjectProperties DescribeFoundObject(const FoundObject& record, const FoundPropertyContext& context) {
+FoundObjectProperties DescribeFoundObject(const FoundObject& record,
+                                          const FoundPropertyContext& context) {
   FoundObjectProperties properties;
   properties.State = IsDeleted(record) ? u"Deleted" : u"Live";
   properties.Id = platform::Format(u"%d", record.Id);
@@ -111,7 +112,8 @@ FoundObjectProperties DescribeFoundObject(const FoundObject& record, const Found
   return properties;
 }
 
-bool FoundListLess(const FoundObject& a, const FoundObject& b, FoundListColumn column, bool reversed) {
+bool FoundListLess(const FoundObject& a, const FoundObject& b, FoundListColumn column,
+                   bool reversed) {
   if (IsFolder(a) != IsFolder(b)) return IsFolder(a);
   switch (column) {
     case FoundListColumn::Size:

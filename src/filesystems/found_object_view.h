@@ -52,13 +52,14 @@ struct FoundObjectProperties {
 };
 
 struct FoundPropertyContext {
-  uint32_t BytesPerCluster = 0;     // of the drive; 0 leaves the size on disk as the size
-  std::u16string FolderPath;        // GetObjectFolderPath of the object
+  uint32_t BytesPerCluster = 0;  // of the drive; 0 leaves the size on disk as the size
+  std::u16string FolderPath;     // GetObjectFolderPath of the object
   const FileTypeDatabase* FileTypes = nullptr;
   ShellTypeName ShellType;
 };
 
-FoundObjectProperties DescribeFoundObject(const FoundObject& record, const FoundPropertyContext& context);
+FoundObjectProperties DescribeFoundObject(const FoundObject& record,
+                                          const FoundPropertyContext& context);
 
 // The size rounded up to whole clusters; an unknown or empty size stays as it is.
 int64_t SizeOnDisk(int64_t size, uint32_t bytesPerCluster);
@@ -67,6 +68,7 @@ std::u16string FoundTimeText(platform::FileTime time);
 
 // The list order: folders before files, then by the column. With reversed clear names
 // ascend while sizes and dates descend; set turns all three round.
-bool FoundListLess(const FoundObject& a, const FoundObject& b, FoundListColumn column, bool reversed);
+bool FoundListLess(const FoundObject& a, const FoundObject& b, FoundListColumn column,
+                   bool reversed);
 // Sorts keeping the store's order among equal records.
 void SortFoundList(std::vector<FoundObject*>& list, FoundListColumn column, bool reversed);

@@ -47,7 +47,8 @@ class RecordingTarget : public IMessageTarget {
   std::vector<Message> messages_;
 };
 
-std::unique_ptr<FileType> MakeType(int16_t id, int32_t group, std::u16string_view extensions, int32_t enabled) {
+std::unique_ptr<FileType> MakeType(int16_t id, int32_t group, std::u16string_view extensions,
+                                   int32_t enabled) {
   auto type = std::make_unique<FileType>();
   type->TypeId = id;
   type->GroupId = group;
@@ -75,7 +76,9 @@ FoundObject Lost(int64_t start, int16_t type = kJpeg) {
   return record;
 }
 
-std::u16string NameOf(const FoundObject* record) { return record && record->Name ? record->Name : u""; }
+std::u16string NameOf(const FoundObject* record) {
+  return record && record->Name ? record->Name : u"";
+}
 
 // A FAT32 drive: the drive's record and the root folder (2), as the analysis driver sets them up.
 class StoreTest : public ::testing::Test {
@@ -96,7 +99,8 @@ class StoreTest : public ::testing::Test {
   FoundObject* AddFolder(int32_t id, int32_t parentId, const char16_t* name) {
     return store.AddFileSystemObject(Record(FoundFolder, id, parentId, name), &target);
   }
-  FoundObject* AddFile(int32_t id, int32_t parentId, const char16_t* name, int64_t start = 0, int64_t size = 100) {
+  FoundObject* AddFile(int32_t id, int32_t parentId, const char16_t* name, int64_t start = 0,
+                       int64_t size = 100) {
     FoundObject record = Record(0, id, parentId, name);
     record.Start = start;
     record.Size = size;
@@ -307,7 +311,8 @@ TEST_F(StoreTest, LostObjectsAreNamedAndFiledByGroup) {
   ASSERT_NE(systemFolder, nullptr);
   EXPECT_EQ(systemFolder->Name, nullptr);
   EXPECT_EQ(system->ParentId, GroupSystem);
-  EXPECT_EQ(store.GetObjectFolderPath(*system, u'C'), u"") << "invented folders are not part of a path";
+  EXPECT_EQ(store.GetObjectFolderPath(*system, u'C'), u"")
+      << "invented folders are not part of a path";
 }
 
 TEST_F(StoreTest, NodesHangBelowTheDriveOnce) {
@@ -456,7 +461,8 @@ TEST(FoundObjectIndex, KeepsTheOrderOfAnOrderedMultimap) {
   }
   std::vector<std::pair<int64_t, uint32_t>> listed;
   index.ForAll([&](const auto& entry) { listed.emplace_back(entry.key, entry.seq); });
-  EXPECT_EQ(listed, (std::vector<std::pair<int64_t, uint32_t>>(reference.begin(), reference.end())));
+  EXPECT_EQ(listed,
+            (std::vector<std::pair<int64_t, uint32_t>>(reference.begin(), reference.end())));
   EXPECT_EQ(index.Size(), reference.size());
   for (int64_t key = -351; key < 351; ++key) {
     auto range = reference.equal_range(key);
@@ -512,7 +518,8 @@ TEST_F(StoreTest, WritersAndAReaderShareTheStore) {
     const int64_t last = static_cast<int64_t>(kWriters) * kPerWriter * 512;
     EXPECT_EQ(record->Size, record->Start == last ? -1 : 512) << record->Start;
   }
-  for (int w = 0; w < kWriters; ++w) EXPECT_EQ(store.FindAllById(900 + w).size(), 1u) << "one placeholder each";
+  for (int w = 0; w < kWriters; ++w)
+    EXPECT_EQ(store.FindAllById(900 + w).size(), 1u) << "one placeholder each";
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ FoundObject File(const char16_t* name, int64_t size, uint16_t flags = 0) {
   return record;
 }
 
-FoundObject Folder(int32_t id, int32_t parentId, uint16_t flags = 0, const char16_t* name = u"dir") {
+FoundObject Folder(int32_t id, int32_t parentId, uint16_t flags = 0,
+                   const char16_t* name = u"dir") {
   FoundObject record = File(name, 0, static_cast<uint16_t>(flags | FoundFolder));
   record.Id = id;
   record.ParentId = parentId;
@@ -55,9 +56,9 @@ TEST(FoundObjectView, IconNumbers) {
     int expanded;
   };
   const Case cases[] = {
-      {Folder(2, -31), 3, 3},                                   // root
-      {Folder(GroupImages, IdLostFiles, FoundHasDeleted), 6, 6},  // group folder
-      {Folder(IdLostFolders, -31, FoundHasDeleted), 8, 9},      // "Lost folders"
+      {Folder(2, -31), 3, 3},                                            // root
+      {Folder(GroupImages, IdLostFiles, FoundHasDeleted), 6, 6},         // group folder
+      {Folder(IdLostFolders, -31, FoundHasDeleted), 8, 9},               // "Lost folders"
       {Folder(7, IdLostFolders, FoundDeleted | FoundHasDeleted), 8, 9},  // placeholder
       {Folder(IdLostFiles, -31, FoundDeleted | FoundHasDeleted), 6, 7},  // "Lost files"
       {Folder(12, 2, FoundDeleted), 6, 7},
@@ -161,22 +162,28 @@ TEST(FoundObjectView, FoldersFirstThenTheColumnInItsDirection) {
   std::vector<FoundObject*> list{&b, &zed, &a, &unknown, &c, &abc};
 
   SortFoundList(list, FoundListColumn::Name, false);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"Alpha.txt", u"beta.txt", u"charlie.txt", u"delta.txt"}));
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"Alpha.txt", u"beta.txt",
+                                                      u"charlie.txt", u"delta.txt"}));
   SortFoundList(list, FoundListColumn::Name, true);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"zed", u"ABC", u"delta.txt", u"charlie.txt", u"beta.txt", u"Alpha.txt"}));
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"zed", u"ABC", u"delta.txt", u"charlie.txt",
+                                                      u"beta.txt", u"Alpha.txt"}));
   SortFoundList(list, FoundListColumn::Type, false);
   EXPECT_EQ(Names(list)[2], u"Alpha.txt") << "the type column sorts by name";
 
   SortFoundList(list, FoundListColumn::Size, false);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"beta.txt", u"charlie.txt", u"Alpha.txt", u"delta.txt"}))
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"beta.txt", u"charlie.txt",
+                                                      u"Alpha.txt", u"delta.txt"}))
       << "largest first; folders keep their order among themselves";
   SortFoundList(list, FoundListColumn::Size, true);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"delta.txt", u"Alpha.txt", u"charlie.txt", u"beta.txt"}));
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"delta.txt", u"Alpha.txt",
+                                                      u"charlie.txt", u"beta.txt"}));
 
   SortFoundList(list, FoundListColumn::Date, false);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"Alpha.txt", u"charlie.txt", u"beta.txt", u"delta.txt"}));
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"Alpha.txt", u"charlie.txt",
+                                                      u"beta.txt", u"delta.txt"}));
   SortFoundList(list, FoundListColumn::Date, true);
-  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"delta.txt", u"beta.txt", u"charlie.txt", u"Alpha.txt"}));
+  EXPECT_EQ(Names(list), (std::vector<std::u16string>{u"ABC", u"zed", u"delta.txt", u"beta.txt",
+                                                      u"charlie.txt", u"Alpha.txt"}));
 }
 
 TEST(FoundObjectView, TypeTextOfFoldersAndFiles) {
@@ -184,10 +191,11 @@ TEST(FoundObjectView, TypeTextOfFoldersAndFiles) {
   uint16_t seenAttributes = 0;
   FoundObject file = File(u"a.doc", 10);
   file.Attributes = 0x20;
-  EXPECT_EQ(FoundTypeText(file, [&](std::u16string_view, uint16_t attributes) {
-              seenAttributes = attributes;
-              return std::u16string(u"Document");
-            }),
+  EXPECT_EQ(FoundTypeText(file,
+                          [&](std::u16string_view, uint16_t attributes) {
+                            seenAttributes = attributes;
+                            return std::u16string(u"Document");
+                          }),
             u"Document");
   EXPECT_EQ(seenAttributes, 0x20);
   EXPECT_EQ(FoundTypeText(file, nullptr), u"");
