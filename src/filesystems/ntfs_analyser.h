@@ -1,0 +1,89 @@
+// The NTFS analyser: finds the live and deleted files and folders of an NTFS volume by reading
+// every record of its master file table (MFT) in record order, fills the volume's cluster
+// bitmap from $Bitmap, parses MFT records the sector scan finds, and reads found objects' data
+// through their records' run lists (docs/formats/ntfs.md).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "filesystems/file_system.h"
+#include "filesystems/ntfs_boot.h"
+#include "filesystems/ntfs_record.h"
+
+struct AnalysisStatus;
+class IFoundObjectSink;
+
+class CFileSystem_NTFS : public CFileSystem {
+ public:
+  // A null status never stops the walk; a null sink receives nothing.
+  CFileSystem_NTFS(CVolume& volume, AnalysisStatus* status, IFoundObjectSink* sink);
+  ~CFileSystem_NTFS() override;
+
+  int Analyse() override;
+  void AnalyseFragment(const FoundObject& record) override;
+  uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset,
+                    uint32_t count) override;
+
+  // Reports the MFT record in raw (one record's bytes) as a found object; 1 when it was a
+  // "FILE" record that could be parsed, else 0.
+  int ParseRecord(std::span<const uint8_t> raw);
+  // Reads MFT record number into buffer (RecordSize bytes, update sequence not applied);
+  // RecordSize, or 0 when it cannot be read or is neither a "FILE" record nor numbered so.
+  uint32_t ReadMftRecord(uint64_t number, std::span<uint8_t> buffer);
+  // count bytes of the record's unnamed $DATA from offset: resident bytes from the record,
+  // non-resident ones through its runs, sparse runs and bytes past the initialized size as
+  // zeros. The bytes delivered; fewer when the runs end or a read fails.
+  uint32_t ReadData(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer);
+  // Adds to the record the runs of its $DATA kept in the extension records its attribute list
+  // names; each extension record is read once.
+  void LoadAttributeList(MftRecord& record, uint64_t number);
+
+  // The layout from the boot sector and the MFT's record; null before they were read or when
+  // they were refused.
+  const NtfsLayout* Layout() const { return layout_ ? &*layout_ : nullptr; }
+  uint64_t RecordCount() const { return recordCount_; }
+
+ private:
+  bool MayContinue() const;
+  bool EnsureLoaded();
+  bool LoadLayout();
+  bool LoadMft();
+  void LoadClusterBitmap();
+  void WalkMft();
+  void ParseWalkRecord(uint64_t number, std::span<const uint8_t> raw);
+  // Parses the record into current_ and reports it; the walk's and ParseRecord's common part.
+  bool ReportRecord(uint64_t number, std::span<const uint8_t> raw, bool followList);
+  // The value of the record's attribute list, resident or read through its runs.
+  std::vector<uint8_t> AttributeListBytes(const MftRecord& record, uint64_t number);
+  uint32_t ReadRuns(std::span<const DataRun> runs, uint64_t offset, uint32_t count,
+                    uint8_t* buffer);
+  // count bytes at a byte position of the volume; the bytes delivered.
+  uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
+  uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);
+  const MftRecord* RecordOf(int32_t id);
+
+  AnalysisStatus* status_;
+  IFoundObjectSink* sink_;
+
+  std::mutex loadLock_;
+  bool loadTried_ = false;
+  std::optional<NtfsLayout> layout_;
+  // Record 0, the MFT's own record, with its extension records merged: its runs map the MFT.
+  std::unique_ptr<MftRecord> mftParser_;
+  uint64_t recordCount_ = 0;
+
+  std::unique_ptr<MftRecord> current_;
+  FoundObject scratch_{};
+  std::u16string nameScratch_;
+
+  // The last record FileRead parsed, so that reading a file in pieces parses it once.
+  std::mutex readLock_;
+  std::unique_ptr<MftRecord> readRecord_;
+  int32_t readRecordId_ = -1;
+};
