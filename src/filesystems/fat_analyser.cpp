@@ -162,19 +162,22 @@ std::vector<uint32_t> CFileSystem_FAT::FolderClusters(uint32_t cluster) {
   std::vector<uint32_t> clusters;
   switch (table_->Chain(cluster, limit, clusters, [this] { return MayContinue(); })) {
     case FatChainEnd::Loop:
-      volume_log::Error(u"FAT folder %u: its cluster chain runs back into itself after %u "
-                        u"clusters; the rest is not read",
-                        cluster, static_cast<uint32_t>(clusters.size()));
+      volume_log::Error(
+          u"FAT folder %u: its cluster chain runs back into itself after %u "
+          u"clusters; the rest is not read",
+          cluster, static_cast<uint32_t>(clusters.size()));
       break;
     case FatChainEnd::OutOfRange:
-      volume_log::Error(u"FAT folder %u: its cluster chain leaves the data area after %u "
-                        u"clusters; the rest is not read",
-                        cluster, static_cast<uint32_t>(clusters.size()));
+      volume_log::Error(
+          u"FAT folder %u: its cluster chain leaves the data area after %u "
+          u"clusters; the rest is not read",
+          cluster, static_cast<uint32_t>(clusters.size()));
       break;
     case FatChainEnd::Limit:
-      volume_log::Error(u"FAT folder %u: longer than the 65536 entries a folder can have; the "
-                        u"rest is not read",
-                        cluster);
+      volume_log::Error(
+          u"FAT folder %u: longer than the 65536 entries a folder can have; the "
+          u"rest is not read",
+          cluster);
       break;
     case FatChainEnd::EndMark:
     case FatChainEnd::Free:
@@ -206,16 +209,14 @@ void CFileSystem_FAT::ParseEntries(std::span<const uint8_t> folder, int32_t pare
     ParseEntry(folder, index, parentId);
 }
 
-void CFileSystem_FAT::ParseEntry(std::span<const uint8_t> folder, size_t index,
-                                 int32_t parentId) {
+void CFileSystem_FAT::ParseEntry(std::span<const uint8_t> folder, size_t index, int32_t parentId) {
   const FatEntryBytes bytes = FolderEntry(folder, index);
   if (!IsValidEntry(bytes) || IsBookkeepingEntry(bytes)) return;
   const FatEntry entry = ReadFatEntry(bytes, layout_->Width);
   LongNameResult longName = LongNameResult::None;
   std::u16string name = EntryName(folder, index, &longName);
   if (longName == LongNameResult::Mismatch)
-    LogDebug(u"FAT folder %d: the long-name parts before '%s' do not belong to it", parentId,
-             name);
+    LogDebug(u"FAT folder %d: the long-name parts before '%s' do not belong to it", parentId, name);
   if (!AcceptsFirstCluster(entry, name, parentId)) return;
   if (entry.IsFolder()) QueueFolder(entry.FirstCluster);
   // A folder entry that names the folder it stands in would be its own parent.
@@ -228,16 +229,18 @@ bool CFileSystem_FAT::AcceptsFirstCluster(const FatEntry& entry, const std::u16s
                                           int32_t parentId) {
   const uint32_t cluster = entry.FirstCluster;
   if (cluster != 0 && !layout_->IsCluster(cluster)) {
-    volume_log::Error(u"FAT folder %d: the entry '%s' starts at cluster %u, outside the data "
-                      u"area; skipped",
-                      parentId, name, cluster);
+    volume_log::Error(
+        u"FAT folder %d: the entry '%s' starts at cluster %u, outside the data "
+        u"area; skipped",
+        parentId, name, cluster);
     return false;
   }
   if (!entry.IsFolder()) return true;
   if (cluster == 0 || (layout_->Width == FatWidth::Fat32 && cluster == layout_->RootCluster)) {
-    volume_log::Error(u"FAT folder %d: the folder entry '%s' names cluster %u, which holds no "
-                      u"folder of its own; skipped",
-                      parentId, name, cluster);
+    volume_log::Error(
+        u"FAT folder %d: the folder entry '%s' names cluster %u, which holds no "
+        u"folder of its own; skipped",
+        parentId, name, cluster);
     return false;
   }
   return true;

@@ -31,9 +31,6 @@ class CFileSystem_FAT : public CFileSystem {
   uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset,
                     uint32_t count) override;
 
-  // The layout read from the boot sector; null before it was read or when it was refused.
-  const FatLayout* Layout() const { return layout_ ? &*layout_ : nullptr; }
-
  private:
   // The clusters of one object's data: the runs of its chain, and the byte offset at which each
   // run starts.

@@ -134,8 +134,7 @@ std::optional<FatLayout> ReadFatLayout(std::span<const uint8_t> bootSector, FatW
   const uint64_t rootDirSectors =
       (static_cast<uint64_t>(block->rootEntries) * 32 + block->bytesPerSector - 1) /
       block->bytesPerSector;
-  const uint64_t rootDirStart =
-      block->reservedSectors + block->sectorsPerTable * block->tableCount;
+  const uint64_t rootDirStart = block->reservedSectors + block->sectorsPerTable * block->tableCount;
   const uint64_t firstData = rootDirStart + rootDirSectors;
   if (firstData >= block->totalSectors) {
     problem = platform::Format(u"a data area that starts at sector %I64u of %I64u", firstData,
@@ -161,8 +160,9 @@ std::optional<FatLayout> ReadFatLayout(std::span<const uint8_t> bootSector, FatW
   uint64_t dataSectors = layout.TotalSectors - layout.FirstDataSector;
   if (volumeSectors != 0) {
     if (layout.FirstDataSector >= volumeSectors) {
-      problem = platform::Format(u"a data area that starts at sector %I64u of a %I64u-sector volume",
-                                 layout.FirstDataSector, volumeSectors);
+      problem =
+          platform::Format(u"a data area that starts at sector %I64u of a %I64u-sector volume",
+                           layout.FirstDataSector, volumeSectors);
       return std::nullopt;
     }
     dataSectors = std::min(dataSectors, volumeSectors - layout.FirstDataSector);

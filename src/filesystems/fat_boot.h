@@ -22,9 +22,9 @@ struct FatLayout {
   uint32_t SectorsPerCluster = 0;  // in the parameter block's sectors
   uint32_t BytesPerCluster = 0;
   uint32_t TableCount = 0;
-  uint64_t TableSector = 0;     // first sector of the first allocation table
-  uint64_t TableBytes = 0;      // one allocation table, as the parameter block sizes it
-  uint64_t RootDirSector = 0;   // FAT12/16 root folder; on FAT32 the start of the data area
+  uint64_t TableSector = 0;    // first sector of the first allocation table
+  uint64_t TableBytes = 0;     // one allocation table, as the parameter block sizes it
+  uint64_t RootDirSector = 0;  // FAT12/16 root folder; on FAT32 the start of the data area
   uint32_t RootEntries = 0;
   uint64_t FirstDataSector = 0;  // sector of cluster 2
   uint64_t TotalSectors = 0;     // of the file system

@@ -12,7 +12,6 @@ class FatBytes {
   explicit FatBytes(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
   bool Failed() const { return failed_; }
-  size_t Size() const { return bytes_.size(); }
 
   uint8_t U8(size_t offset) {
     if (!Has(offset, 1)) return 0;

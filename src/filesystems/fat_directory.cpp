@@ -35,9 +35,7 @@ bool IsValidFirstNameByte(uint8_t b) {
   return IsValidNameByte(b);
 }
 
-std::span<const uint8_t, 11> StoredShortName(FatEntryBytes entry) {
-  return entry.first<11>();
-}
+std::span<const uint8_t, 11> StoredShortName(FatEntryBytes entry) { return entry.first<11>(); }
 
 // Appends the 13 units of a long-name part.
 void AppendPartUnits(FatEntryBytes part, std::u16string& units) {

@@ -2,6 +2,7 @@
 // deleted one's chain was cleared by the deletion, so its data is taken to run on contiguously
 // from its first cluster. Lost objects lie at their own position.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -41,8 +42,7 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint
     if (record.Flags & FoundDeleted) {
       const uint64_t start = layout_->ClusterPosition(cluster);
       if (offset > kMaxPosition - start) {
-        volume_log::Error(u"CFileSystem_FAT.FileRead: offset %I64u lies beyond any volume",
-                          offset);
+        volume_log::Error(u"CFileSystem_FAT.FileRead: offset %I64u lies beyond any volume", offset);
         return 0;
       }
       return ReadBytes(start + offset, out, count);
@@ -55,24 +55,35 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint
   }
 }
 
+// Whole sectors go straight into the caller's buffer; a sector that is only partly wanted, at
+// either end, passes through a buffer of its own.
 uint32_t CFileSystem_FAT::ReadBytes(uint64_t position, uint8_t* buffer, uint32_t count) {
   const uint64_t firstSector = position / kSectorSize;
-  const uint32_t within = static_cast<uint32_t>(position % kSectorSize);
-  const uint64_t sectors = (within + static_cast<uint64_t>(count) + kSectorSize - 1) / kSectorSize;
-  uint32_t delivered = 0;
-  if (within == 0 && count % kSectorSize == 0) {
-    delivered = Volume->ReadSectors(buffer, firstSector, sectors);
-  } else {
-    // Whole sectors are read; only the bytes asked for reach the caller's buffer.
-    std::vector<uint8_t> whole(sectors * kSectorSize);
-    const uint32_t read = Volume->ReadSectors(whole.data(), firstSector, sectors);
-    delivered = read > within ? std::min(read - within, count) : 0;
-    std::memcpy(buffer, whole.data() + within, delivered);
+  uint64_t sector = firstSector;
+  uint32_t within = static_cast<uint32_t>(position % kSectorSize);
+  uint32_t done = 0;
+  while (done < count) {
+    const uint32_t left = count - done;
+    if (within != 0 || left < kSectorSize) {
+      std::array<uint8_t, kSectorSize> one;
+      if (Volume->ReadSectors(one.data(), sector, 1) != kSectorSize) break;
+      const uint32_t piece = std::min(kSectorSize - within, left);
+      std::memcpy(buffer + done, one.data() + within, piece);
+      done += piece;
+      ++sector;
+      within = 0;
+    } else {
+      const uint64_t sectors = left / kSectorSize;
+      const uint32_t got = Volume->ReadSectors(buffer + done, sector, sectors);
+      done += got;
+      if (got != sectors * kSectorSize) break;
+      sector += sectors;
+    }
   }
-  if (delivered == 0)
+  if (done == 0)
     volume_log::Error(u"CFileSystem_FAT.FileRead: Can't read sector at: %I64d",
                       static_cast<int64_t>(firstSector));
-  return delivered;
+  return done;
 }
 
 uint32_t CFileSystem_FAT::ReadMapped(uint32_t firstCluster, uint8_t* buffer, uint64_t offset,
@@ -89,9 +100,8 @@ uint32_t CFileSystem_FAT::ReadMapped(uint32_t firstCluster, uint8_t* buffer, uin
     uint64_t available = count - done;
     if (at < chainBytes) {
       // The last run that starts at or before the offset holds it.
-      const size_t run =
-          std::upper_bound(map.RunOffsets.begin(), map.RunOffsets.end(), at) -
-          map.RunOffsets.begin() - 1;
+      const size_t run = std::upper_bound(map.RunOffsets.begin(), map.RunOffsets.end(), at) -
+                         map.RunOffsets.begin() - 1;
       const uint64_t within = at - map.RunOffsets[run];
       position = layout_->ClusterPosition(map.Runs[run].First) + within;
       available = std::min(available, map.Runs[run].Count * clusterBytes - within);
@@ -115,9 +125,10 @@ const CFileSystem_FAT::DataMap& CFileSystem_FAT::MapOf(uint32_t firstCluster) {
   const FatChainEnd end =
       table_->Chain(firstCluster, static_cast<size_t>(layout_->MaxCluster) + 1, clusters);
   if (end == FatChainEnd::Loop || end == FatChainEnd::OutOfRange)
-    volume_log::Error(u"CFileSystem_FAT.FileRead: the cluster chain of object %u is damaged "
-                      u"after %u clusters; the data goes on from its last good cluster",
-                      firstCluster, static_cast<uint32_t>(clusters.size()));
+    volume_log::Error(
+        u"CFileSystem_FAT.FileRead: the cluster chain of object %u is damaged "
+        u"after %u clusters; the data goes on from its last good cluster",
+        firstCluster, static_cast<uint32_t>(clusters.size()));
   lastMap_ = DataMap{};
   lastMap_.FirstCluster = firstCluster;
   lastMap_.Runs = ChainRuns(clusters);

@@ -22,7 +22,8 @@ std::vector<Entry> Join(std::initializer_list<std::vector<Entry>> groups) {
 }
 
 std::vector<Entry> FolderHead(uint32_t self, uint32_t parent) {
-  return {FB::ShortEntry(".          ", kDir, self, 0), FB::ShortEntry("..         ", kDir, parent, 0)};
+  return {FB::ShortEntry(".          ", kDir, self, 0),
+          FB::ShortEntry("..         ", kDir, parent, 0)};
 }
 
 // A FAT16 volume with live, deleted, empty and invalid entries, folders that share a cluster or
@@ -38,27 +39,28 @@ FatImageBuilder SampleVolume() {
   image.SetNext(50, 0xFFF0);
   Entry readme = FB::ShortEntry("README  TXT", kFile, 6, 10);
   readme[12] = 0x18;
-  image.PutEntries(0, Join({
-      {FB::ShortEntry("TESTVOL    ", 0x08, 0, 0)},
-      FB::NamedEntry(u"Quarterly Report.docx", "QUARTE~1DOC", kFile, 3, 1500),
-      {readme},
-      FB::Deleted({FB::ShortEntry("PHOTO   JPG", kFile, 7, 3000)}),
-      FB::Deleted(FB::NamedEntry(u"holiday photo.jpeg", "HOLIDA~1JPE", kFile, 8, 700)),
-      {FB::ShortEntry("EMPTY   TXT", kFile, 0, 0)},
-      {FB::ShortEntry("lower   TXT", kFile, 12, 5)},
-      {FB::ShortEntry("DOCS       ", kDir, 10, 0)},
-      {FB::ShortEntry("ALIAS      ", kDir, 10, 0)},
-      FB::Deleted({FB::ShortEntry("OLD        ", kDir, 20, 0)}),
-      {FB::ShortEntry("LOOPY      ", kDir, 40, 0)},
-      {FB::ShortEntry("OUTSIDE    ", kDir, 50, 0)},
-      {FB::ShortEntry("BADCLUS TXT", kFile, 5000, 9)},
-  }));
+  image.PutEntries(
+      0, Join({
+             {FB::ShortEntry("TESTVOL    ", 0x08, 0, 0)},
+             FB::NamedEntry(u"Quarterly Report.docx", "QUARTE~1DOC", kFile, 3, 1500),
+             {readme},
+             FB::Deleted({FB::ShortEntry("PHOTO   JPG", kFile, 7, 3000)}),
+             FB::Deleted(FB::NamedEntry(u"holiday photo.jpeg", "HOLIDA~1JPE", kFile, 8, 700)),
+             {FB::ShortEntry("EMPTY   TXT", kFile, 0, 0)},
+             {FB::ShortEntry("lower   TXT", kFile, 12, 5)},
+             {FB::ShortEntry("DOCS       ", kDir, 10, 0)},
+             {FB::ShortEntry("ALIAS      ", kDir, 10, 0)},
+             FB::Deleted({FB::ShortEntry("OLD        ", kDir, 20, 0)}),
+             {FB::ShortEntry("LOOPY      ", kDir, 40, 0)},
+             {FB::ShortEntry("OUTSIDE    ", kDir, 50, 0)},
+             {FB::ShortEntry("BADCLUS TXT", kFile, 5000, 9)},
+         }));
   image.PutEntries(10, Join({FolderHead(10, 0),
                              {FB::ShortEntry("INNER   TXT", kFile, 11, 100)},
                              {FB::ShortEntry("SELF       ", kDir, 10, 0)},
                              {FB::ShortEntry("UP         ", kDir, 40, 0)}}));
-  image.PutEntries(20, Join({FolderHead(20, 0),
-                             FB::Deleted({FB::ShortEntry("INSIDE  TXT", kFile, 21, 50)})}));
+  image.PutEntries(
+      20, Join({FolderHead(20, 0), FB::Deleted({FB::ShortEntry("INSIDE  TXT", kFile, 21, 50)})}));
   image.PutEntries(40, {FB::ShortEntry("A       TXT", kFile, 30, 1)});
   image.PutEntries(41, {FB::ShortEntry("B       TXT", kFile, 31, 1)});
   image.PutEntries(50, {FB::ShortEntry("C       TXT", kFile, 32, 1)});
@@ -90,10 +92,10 @@ TEST(FatAnalyser, ReportsLiveDeletedAndEmptyEntriesUnderTheirFolders) {
   std::vector<std::u16string> paths;
   for (const auto& [path, object] : sink.Paths(IdRootFat)) paths.push_back(path);
   EXPECT_EQ(paths, (std::vector<std::u16string>{
-                       u"ALIAS", u"DOCS", u"DOCS/INNER.TXT", u"DOCS/UP", u"EMPTY.TXT",
-                       u"LOOPY", u"LOOPY/A.TXT", u"LOOPY/B.TXT", u"OUTSIDE", u"OUTSIDE/C.TXT",
-                       u"Quarterly Report.docx", u"SELF", u"_HOTO.JPG", u"_LD",
-                       u"_LD/_NSIDE.TXT", u"holiday photo.jpeg", u"readme.txt"}));
+                       u"ALIAS", u"DOCS", u"DOCS/INNER.TXT", u"DOCS/UP", u"EMPTY.TXT", u"LOOPY",
+                       u"LOOPY/A.TXT", u"LOOPY/B.TXT", u"OUTSIDE", u"OUTSIDE/C.TXT",
+                       u"Quarterly Report.docx", u"SELF", u"_HOTO.JPG", u"_LD", u"_LD/_NSIDE.TXT",
+                       u"holiday photo.jpeg", u"readme.txt"}));
   EXPECT_EQ(sink.Count(u"INNER.TXT"), 1u) << "a cluster named by two folders is read once";
 
   const Reported* report = sink.Find(u"Quarterly Report.docx");

@@ -38,10 +38,13 @@ class FatFileRead : public ::testing::Test {
     std::vector<uint8_t> buffer(count);
     const uint32_t read = fat_->FileRead(record, buffer.data(), offset, count);
     std::vector<uint32_t> clusters;
-    for (uint32_t at = 0; at + 4 <= read; at += 512) clusters.push_back(volume_testing::SectorNumberAt(&buffer[at]));
+    for (uint32_t at = 0; at + 4 <= read; at += 512)
+      clusters.push_back(volume_testing::SectorNumberAt(&buffer[at]));
     return clusters;
   }
-  const uint8_t* ClusterBytes(uint32_t cluster) { return &image_.Bytes()[image_.ClusterOffset(cluster)]; }
+  const uint8_t* ClusterBytes(uint32_t cluster) {
+    return &image_.Bytes()[image_.ClusterOffset(cluster)];
+  }
 
   FatImageBuilder image_{FatWidth::Fat16};
   std::unique_ptr<MemoryVolume> volume_;

@@ -76,7 +76,8 @@ uint32_t Cksum(const std::vector<uint8_t>& bytes) {
   uint32_t crc = 0;
   auto step = [&](uint8_t b) { crc = (crc << 8) ^ table[(crc >> 24) ^ b]; };
   for (uint8_t b : bytes) step(b);
-  for (uint64_t length = bytes.size(); length != 0; length >>= 8) step(static_cast<uint8_t>(length));
+  for (uint64_t length = bytes.size(); length != 0; length >>= 8)
+    step(static_cast<uint8_t>(length));
   return ~crc;
 }
 
@@ -170,8 +171,7 @@ TEST_P(FatImage, NamesAgreeWithTheSleuthKit) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) continue;
     const std::string path = line.substr(tab + 1);
-    if (path.find("(Volume Label Entry)") != std::string::npos || path.rfind("$", 0) == 0)
-      continue;
+    if (path.find("(Volume Label Entry)") != std::string::npos || path.rfind("$", 0) == 0) continue;
     const bool deleted = line.find(" * ") != std::string::npos && line.find(" * ") < tab;
     theirs.emplace(platform::Utf8ToUtf16(path), deleted);
   }

@@ -41,8 +41,8 @@ TEST(FatBoot, RefusesParametersNoVolumeHasBeforeUsingThem) {
   for (auto [bytesPerSector, sectorsPerCluster] :
        {std::pair{0, 1}, {520, 1}, {8192, 1}, {512, 0}, {512, 3}}) {
     problem.clear();
-    EXPECT_FALSE(ReadFatLayout(BootSector(bytesPerSector, sectorsPerCluster, 64),
-                               FatWidth::Fat16, 0, problem));
+    EXPECT_FALSE(ReadFatLayout(BootSector(bytesPerSector, sectorsPerCluster, 64), FatWidth::Fat16,
+                               0, problem));
     EXPECT_FALSE(problem.empty()) << bytesPerSector << " " << sectorsPerCluster;
   }
   EXPECT_FALSE(ReadFatLayout(std::vector<uint8_t>(40), FatWidth::Fat16, 0, problem));
@@ -123,8 +123,14 @@ TEST(FatDirectory, ShortNamesOfLiveDeletedAndLowerCaseEntries) {
   EXPECT_EQ(name("MAKEFILE   ", 0x08), "makefile");
   EXPECT_EQ(name("MY FILE TXT"), "MY FILE.TXT");
   // 0x05 stands for a first byte of 0xE5 in a live entry (a in Windows-1252 with a ring).
-  EXPECT_EQ(name("\x05" "BC     TXT"), "\xC3\xA5" "BC.TXT");
-  EXPECT_FALSE(IsDeletedEntry(FatImageBuilder::ShortEntry("\x05" "BC     TXT", 0x20, 5, 1)));
+  EXPECT_EQ(name("\x05"
+                 "BC     TXT"),
+            "\xC3\xA5"
+            "BC.TXT");
+  EXPECT_FALSE(
+      IsDeletedEntry(FatImageBuilder::ShortEntry("\x05"
+                                                 "BC     TXT",
+                                                 0x20, 5, 1)));
 
   EXPECT_FALSE(IsValidEntry(FatImageBuilder::ShortEntry("lower   TXT", 0x20, 5, 1)));
   EXPECT_FALSE(IsValidEntry(FatImageBuilder::ShortEntry("A*B     TXT", 0x20, 5, 1)));
@@ -141,7 +147,8 @@ TEST(FatDirectory, LongNamesMustFitTheirShortEntryByOrderAndChecksum) {
     for (const Entry& e : entries) folder.insert(folder.end(), e.begin(), e.end());
     return folder;
   };
-  const std::u16string longName = u"A long name of more than one part, \u00E9t\u00E9 \u65E5\u672C.txt";
+  const std::u16string longName =
+      u"A long name of more than one part, \u00E9t\u00E9 \u65E5\u672C.txt";
   std::vector<Entry> good = FatImageBuilder::NamedEntry(longName, "ALONGN~1TXT", 0x20, 5, 1);
   ASSERT_EQ(good.size(), 5u);
   LongNameResult how;

@@ -224,8 +224,8 @@ class FatImageBuilder {
   static std::vector<Entry> NamedEntry(std::u16string_view longName, std::string_view stored,
                                        uint8_t attributes, uint32_t cluster, uint32_t size) {
     Entry shortEntry = ShortEntry(stored, attributes, cluster, size);
-    std::vector<Entry> entries =
-        LongEntries(longName, ShortNameChecksum(std::span<const uint8_t, 11>(shortEntry.data(), 11)));
+    std::vector<Entry> entries = LongEntries(
+        longName, ShortNameChecksum(std::span<const uint8_t, 11>(shortEntry.data(), 11)));
     entries.push_back(shortEntry);
     return entries;
   }
@@ -250,7 +250,8 @@ class FatImageBuilder {
       const uint16_t word = static_cast<uint16_t>(bytes_[at] | bytes_[at + 1] << 8);
       return (cluster & 1) ? word >> 4 : word & 0xFFF;
     }
-    if (width_ == FatWidth::Fat16) return bytes_[table + cluster * 2] | bytes_[table + cluster * 2 + 1] << 8;
+    if (width_ == FatWidth::Fat16)
+      return bytes_[table + cluster * 2] | bytes_[table + cluster * 2 + 1] << 8;
     uint32_t v = 0;
     std::memcpy(&v, bytes_.data() + table + cluster * 4, 4);
     return v & 0x0FFFFFFF;

@@ -29,25 +29,29 @@ std::vector<Entry> Join(std::initializer_list<std::vector<Entry>> groups) {
 
 std::vector<uint8_t> BaseVolume(FatWidth width) {
   FatImageBuilder image(width, 64);
-  for (uint32_t cluster = 2; cluster < 66; ++cluster) image.Stamp(cluster, static_cast<uint8_t>(cluster));
+  for (uint32_t cluster = 2; cluster < 66; ++cluster)
+    image.Stamp(cluster, static_cast<uint8_t>(cluster));
   const uint32_t root = image.RootCluster();
   image.Chain({10});
   image.Chain({11, 12});
   image.Chain({20, 22, 21});
   image.Chain({30});
-  image.PutEntries(root, Join({
-      {FB::ShortEntry("LABEL      ", 0x08, 0, 0)},
-      FB::NamedEntry(u"A folder with a long name", "AFOLDE~1   ", 0x10, 10, 0),
-      FB::NamedEntry(u"fragmented \u00E9t\u00E9.bin", "FRAGME~1BIN", 0x20, 20, 1400),
-      FB::Deleted(FB::NamedEntry(u"gone.txt", "GONE    TXT", 0x20, 40, 900)),
-      {FB::ShortEntry("EMPTY   TXT", 0x20, 0, 0)},
-  }));
-  image.PutEntries(10, Join({
-      {FB::ShortEntry(".          ", 0x10, 10, 0), FB::ShortEntry("..         ", 0x10, 0, 0)},
-      {FB::ShortEntry("INNER   DAT", 0x20, 11, 1000)},
-      FB::NamedEntry(u"Nested", "NESTED     ", 0x10, 30, 0),
-      FB::Deleted({FB::ShortEntry("OLDDIR     ", 0x10, 50, 0)}),
-  }));
+  image.PutEntries(
+      root, Join({
+                {FB::ShortEntry("LABEL      ", 0x08, 0, 0)},
+                FB::NamedEntry(u"A folder with a long name", "AFOLDE~1   ", 0x10, 10, 0),
+                FB::NamedEntry(u"fragmented \u00E9t\u00E9.bin", "FRAGME~1BIN", 0x20, 20, 1400),
+                FB::Deleted(FB::NamedEntry(u"gone.txt", "GONE    TXT", 0x20, 40, 900)),
+                {FB::ShortEntry("EMPTY   TXT", 0x20, 0, 0)},
+            }));
+  image.PutEntries(
+      10,
+      Join({
+          {FB::ShortEntry(".          ", 0x10, 10, 0), FB::ShortEntry("..         ", 0x10, 0, 0)},
+          {FB::ShortEntry("INNER   DAT", 0x20, 11, 1000)},
+          FB::NamedEntry(u"Nested", "NESTED     ", 0x10, 30, 0),
+          FB::Deleted({FB::ShortEntry("OLDDIR     ", 0x10, 50, 0)}),
+      }));
   image.PutEntries(30, {FB::ShortEntry("DEEP    TXT", 0x20, 31, 10)});
   image.PutEntries(50, FB::Deleted({FB::ShortEntry("LOST    TXT", 0x20, 51, 10)}));
   return image.Bytes();
