@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "filesystems/fat_bytes.h"
 #include "platform/text.h"
+#include "volumes/le_reader.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ struct ParameterBlock {
 
 std::optional<ParameterBlock> ReadParameterBlock(std::span<const uint8_t> sector, FatWidth width,
                                                  std::u16string& problem) {
-  FatBytes bytes(sector);
+  LeReader bytes(sector);
   ParameterBlock block{};
   block.bytesPerSector = bytes.U16(11);
   block.sectorsPerCluster = bytes.U8(13);

@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "filesystems/fat_bytes.h"
 #include "platform/text.h"
+#include "volumes/le_reader.h"
 
 namespace {
 
@@ -39,12 +39,12 @@ std::span<const uint8_t, 11> StoredShortName(FatEntryBytes entry) { return entry
 
 // Appends the 13 units of a long-name part.
 void AppendPartUnits(FatEntryBytes part, std::u16string& units) {
-  FatBytes bytes(part);
+  LeReader bytes(part);
   for (size_t offset : kPartUnitOffsets) units.push_back(static_cast<char16_t>(bytes.U16(offset)));
 }
 
 bool PartEndsName(FatEntryBytes part) {
-  FatBytes bytes(part);
+  LeReader bytes(part);
   for (size_t offset : kPartUnitOffsets)
     if (bytes.U16(offset) == 0) return true;
   return false;
@@ -159,7 +159,7 @@ bool IsBookkeepingEntry(FatEntryBytes entry) {
 }
 
 FatEntry ReadFatEntry(FatEntryBytes entry, FatWidth width) {
-  FatBytes bytes(entry);
+  LeReader bytes(entry);
   FatEntry fields;
   fields.Attributes = bytes.U8(11);
   fields.CreatedTime = bytes.U16(14);
