@@ -11,6 +11,7 @@
 
 #include "app/front_end.h"
 #include "app/settings.h"
+#include "volumes/analysis_status.h"
 
 class IMessageTarget;
 
@@ -45,6 +46,8 @@ class CApp : public CIdleHandler {
   CApp& operator=(const CApp&) = delete;
 
   SettingsRecord Settings{};
+  // Read by the windows, written by the analysis passes, the sector scan and the recovery.
+  AnalysisStatus Status;
 
   // The window system; registers this object as the GUI thread's idle handler.
   void SetFrontEnd(IAppFrontEnd* frontEnd);
@@ -100,8 +103,7 @@ class CApp : public CIdleHandler {
   std::atomic<IMessageTarget*> mainWindow_{nullptr};
   std::atomic<IMessageTarget*> logWindow_{nullptr};
   std::u16string registryKey_ = u"Software\\Corvane\\Lumenard\\2.0";
-  // The languages object, the shared analysis status record and the OS version join this
-  // object with the interface-language and analysis-driver work.
+  // The languages object and the OS version join this object with the interface-language work.
 };
 
 // The folder part of the program path (up to its last separator) joined with "lumenard.chm".

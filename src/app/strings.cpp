@@ -76,9 +76,13 @@ constexpr NumberedText kLanguageStrings[] = {
     {220, u"Yes"},
     {369, u"Data viewer"},
     {57111, u"Initializing drive %s"},
+    {57112, u"Aborting..."},
+    {57114, u"Clear last drive analysis information..."},
     {57123, u"Analysis of %s completed"},
+    {57211, u"Analyzing file system."},
     {57212, u"Beginning file system analysis."},
     {57214, u"No file system detected! File system analysis skipped."},
+    {57311, u"Analyzing drive sectors."},
     {57313, u"Starting drive sector analysis, searching for lost files."},
 };
 

@@ -28,7 +28,10 @@ void LogInfoText(const std::u16string& text) {
 
 }  // namespace
 
-CLocalComputer::CLocalComputer() : Volumes([this] { return NextRecordId(); }) {
+CLocalComputer::CLocalComputer()
+    : Volumes([this] { return NextRecordId(); }),
+      Status(g_pApp ? &g_pApp->Status : &ownStatus_),
+      Analysis(*this, *Status) {
   ComputerNode.Kind = VolumeKindComputer;
   ComputerNode.RootRecord.Id = IdMyComputer;
   ComputerNode.RootRecord.ParentId = 0;
@@ -44,6 +47,7 @@ CLocalComputer::CLocalComputer() : Volumes([this] { return NextRecordId(); }) {
 }
 
 CLocalComputer::~CLocalComputer() {
+  Analysis.Shutdown();
   Volumes.WaitForRescan(CVolumesList::kRescanWaitMs);
   Volumes.WaitForQueries();
   CLocalComputer* self = this;

@@ -11,6 +11,8 @@
 #include "app/log.h"
 #include "filesystems/found_object.h"
 #include "signatures/file_types.h"
+#include "volumes/analysis_driver.h"
+#include "volumes/analysis_status.h"
 #include "volumes/volume.h"
 #include "volumes/volumes_list.h"
 
@@ -39,8 +41,8 @@ class CLocalComputer {
   CLocalComputer(const CLocalComputer&) = delete;
   CLocalComputer& operator=(const CLocalComputer&) = delete;
 
-  // The filter record, the analysis queue and status and the two recovery jobs join this
-  // object with the filter, analysis and recovery work.
+  // The filter record and the two recovery jobs join this object with the filter and recovery
+  // work.
 
   CLog Log;
   FileTypeDatabase FileTypes;
@@ -54,6 +56,16 @@ class CLocalComputer {
   CVolume* SelectedVolume = &ComputerNode;
   CVolume* AnalysedVolume = &ComputerNode;
   CVolume* ShownVolume = &ComputerNode;
+
+ private:
+  // The status record when there is no application object to hold it (tests, tools).
+  AnalysisStatus ownStatus_;
+
+ public:
+  // The application object's analysis status record, or the computer's own.
+  AnalysisStatus* const Status;
+  // Runs the analyses of the volumes above and keeps their queue.
+  CAnalysisDriver Analysis;
 
   // Identifiers of drive nodes: -31, -32, ... Safe to call from any thread.
   int32_t NextRecordId() { return nextVolumeId_.fetch_sub(1) - 1; }
