@@ -161,13 +161,12 @@ bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText, st
 
 void CAnalysisDriver::StartAnalysis(CVolume& volume) {
   if (volume.State == VolumeStateAnalysing) return;
-  int32_t idle = 0;
-  if (status_.Running.compare_exchange_strong(idle, 1)) {
-    SetAnalysedVolume(volume, true);
-    if (!StartPass(volume, u"Analyse.FatalError", [this, &volume] { Analyse(volume); }))
-      status_.Running = 0;
-  }
+  // Queued before the thread starts: an analysis that fails at once takes it off again.
   Enqueue(volume);
+  int32_t idle = 0;
+  if (!status_.Running.compare_exchange_strong(idle, 1)) return;
+  SetAnalysedVolume(volume, true);
+  if (!StartPass(volume, u"Analyse.FatalError", [this, &volume] { Analyse(volume); })) status_.Running = 0;
 }
 
 void CAnalysisDriver::StartFileSystemAnalysis(CVolume& volume) {
