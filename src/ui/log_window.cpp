@@ -11,6 +11,7 @@
 #include "resources/resource.h"
 #include "ui/framework/module.h"
 #include "ui/framework/window_target.h"
+#include "volumes/computer.h"
 
 namespace ui {
 
@@ -185,8 +186,17 @@ void CLogWindow::OnDestroy() {
 }
 
 bool CLogWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
-  if (message != UM_LOG_LINE) return false;
-  if (wParam) AddLine(reinterpret_cast<const char16_t*>(wParam));
+  switch (message) {
+    case UM_LOG_LINE:
+      if (wParam) AddLine(reinterpret_cast<const char16_t*>(wParam));
+      break;
+    case UM_ANALYSIS_FINISHED:
+      // This window stands in for the main window: the next queued drive is analysed.
+      if (g_pComputer) g_pComputer->Analysis.StartNextQueued();
+      break;
+    default:
+      return false;
+  }
   result = 0;
   return true;
 }
