@@ -1,5 +1,6 @@
-// Helpers of the FAT tests and the FAT fuzz target: FAT volumes built byte by byte in memory,
-// a volume over a byte buffer, and a sink that keeps what the analyser reports.
+// Helpers of the file-system tests and fuzz targets: FAT volumes built byte by byte in memory,
+// a volume over a byte buffer, a sink that keeps what an analyser reports, and the reading of
+// an object's data.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 
 #include "filesystems/fat_boot.h"
 #include "filesystems/fat_directory.h"
+#include "filesystems/file_system.h"
 #include "filesystems/found_object_sink.h"
 #include "volumes/volume.h"
 
@@ -90,6 +92,20 @@ class CollectingSink : public IFoundObjectSink {
   }
   std::vector<Reported> objects;
 };
+
+// An object's data as the recovery reads it: pieces of 64 KiB up to its size; empty when a
+// piece cannot be read.
+inline std::vector<uint8_t> ReadObjectData(CFileSystem& fs, const FoundObject& record) {
+  std::vector<uint8_t> data(static_cast<size_t>(record.Size));
+  constexpr uint32_t kPiece = 65536;
+  for (uint64_t done = 0; done < data.size();) {
+    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kPiece, data.size() - done));
+    const uint32_t got = fs.FileRead(record, data.data() + done, done, want);
+    if (got == 0) return {};
+    done += got;
+  }
+  return data;
+}
 
 // A FAT volume of 512-byte sectors and clusters of one sector, built field by field: two
 // tables, a 64-entry root folder on FAT12/16, the root folder at cluster 2 on FAT32.
