@@ -1,0 +1,207 @@
+#include "cli/object_listing.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <unordered_set>
+
+#include "cli/progress.h"
+#include "filesystems/found_object.h"
+#include "filesystems/found_object_store.h"
+#include "platform/text.h"
+#include "platform/time.h"
+#include "volumes/volume.h"
+
+namespace {
+
+// A name as one path component, as the store writes folder names in paths.
+std::u16string NameComponent(const FoundObject& object) {
+  if (!object.Name || !object.Name[0])
+    return u"unnamed_" + platform::Utf8ToUtf16(std::to_string(object.Id));
+  std::u16string name(object.Name);
+  if (name == u"." || name == u"..") return u"_";
+  std::replace(name.begin(), name.end(), u'\\', u'_');
+  std::replace(name.begin(), name.end(), u'/', u'_');
+  return name;
+}
+
+bool IsRow(const FoundObject& object, int32_t rootId) {
+  if (object.Flags & FoundDriveNode) return false;
+  // "Lost folders", "Lost files" and the file-type group folders.
+  if (object.Id < 0) return false;
+  return !((object.Flags & FoundFolder) && object.Id == rootId);
+}
+
+// The store's nodes above an object that is not below the root ("Lost folders/"), outermost
+// first. Empty for what lies below the root.
+std::u16string NodePrefix(const FoundObjectStore& store, const FoundObject& object) {
+  std::u16string prefix;
+  std::unordered_set<const FoundObject*> visited{&object};
+  for (const FoundObject* folder = store.FindFolderById(object.ParentId);
+       folder && visited.insert(folder).second; folder = store.FindFolderById(folder->ParentId)) {
+    if (folder->Flags & FoundDriveNode) break;
+    if (folder->Id < 0 && folder->Name) prefix = std::u16string(folder->Name) + u"/" + prefix;
+  }
+  return prefix;
+}
+
+std::u16string ObjectPath(const FoundObjectStore& store, const FoundObject& object) {
+  std::u16string folder = store.GetObjectFolderPath(object, 0);
+  if (!folder.empty() && folder.front() == u'\\')
+    folder.erase(0, 1);
+  else
+    folder = NodePrefix(store, object) + folder;
+  std::replace(folder.begin(), folder.end(), u'\\', u'/');
+  return folder + NameComponent(object);
+}
+
+// Sorts a folder's path right before the paths below it.
+std::string SortKey(const std::string& path) {
+  std::string key = path;
+  std::replace(key.begin(), key.end(), '/', '\x01');
+  return key;
+}
+
+std::string Escaped(const std::string& text, bool json) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (json && (c == '"' || c == '\\')) {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      if (!json) {
+        out += ' ';
+        continue;
+      }
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string ParentPath(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::vector<ObjectRow> ListObjects(CVolume& volume, RowFilter filter) {
+  std::vector<ObjectRow> rows;
+  FoundObjectStore& store = volume.Store;
+  {
+    FoundObjectStore::Guard guard = store.Lock();
+    const int32_t rootId = store.RootId();
+    for (const FoundObject* object : store.AllObjects()) {
+      if (!IsRow(*object, rootId)) continue;
+      const bool deleted = (object->Flags & FoundDeleted) != 0;
+      if (filter == RowFilter::DeletedOnly && !deleted) continue;
+      ObjectRow row;
+      row.volumeOffset = volume.StartOffset;
+      row.deleted = deleted;
+      row.folder = (object->Flags & FoundFolder) != 0;
+      row.id = object->Id;
+      row.parentId = object->ParentId;
+      row.size = object->Size;
+      row.start = object->Start;
+      row.created = object->Created;
+      row.modified = object->Modified;
+      row.path = platform::Utf16ToUtf8(ObjectPath(store, *object));
+      rows.push_back(std::move(row));
+    }
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const ObjectRow& a, const ObjectRow& b) {
+    return SortKey(a.path) < SortKey(b.path);
+  });
+  return rows;
+}
+
+namespace {
+const char* const kObjectColumns[] = {"volume_offset", "state", "kind",    "id",       "parent_id",
+                                      "size",          "start", "created", "modified", "path"};
+}  // namespace
+
+void WriteTsvHeader(std::ostream& out) {
+  for (size_t i = 0; i < std::size(kObjectColumns); ++i)
+    out << (i ? "\t" : "") << kObjectColumns[i];
+  out << '\n';
+}
+
+void WriteTsvRows(std::ostream& out, const std::vector<ObjectRow>& rows) {
+  for (const ObjectRow& row : rows)
+    out << row.volumeOffset << '\t' << (row.deleted ? "deleted" : "live") << '\t'
+        << (row.folder ? "folder" : "file") << '\t' << row.id << '\t' << row.parentId << '\t'
+        << row.size << '\t' << row.start << '\t' << row.created << '\t' << row.modified << '\t'
+        << Escaped(row.path, false) << '\n';
+}
+
+std::string JsonObject(const ObjectRow& row) {
+  std::string text = "{";
+  auto field = [&](const char* name, const std::string& value, bool quoted) {
+    if (text.size() > 1) text += ", ";
+    text += std::string("\"") + name + "\": ";
+    text += quoted ? "\"" + value + "\"" : value;
+  };
+  field("volume_offset", std::to_string(row.volumeOffset), false);
+  field("state", row.deleted ? "deleted" : "live", true);
+  field("kind", row.folder ? "folder" : "file", true);
+  field("id", std::to_string(row.id), false);
+  field("parent_id", std::to_string(row.parentId), false);
+  field("size", std::to_string(row.size), false);
+  field("start", std::to_string(row.start), false);
+  field("created", std::to_string(row.created), false);
+  field("modified", std::to_string(row.modified), false);
+  field("path", Escaped(row.path, true), true);
+  return text + "}";
+}
+
+std::string FileTimeText(uint64_t fileTime) {
+  if (fileTime == 0) return "-";
+  using namespace std::chrono;
+  const sys_seconds time{seconds{platform::FileTimeToUnixTime(fileTime)}};
+  const sys_days day = floor<days>(time);
+  const year_month_day date{day};
+  const hh_mm_ss clock{time - day};
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02ld:%02ld:%02ld",
+                static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                static_cast<unsigned>(date.day()), static_cast<long>(clock.hours().count()),
+                static_cast<long>(clock.minutes().count()),
+                static_cast<long>(clock.seconds().count()));
+  return text;
+}
+
+// Each row below the nearest folder printed above it: a deleted file whose folder is live
+// (and so not listed with --deleted-only) keeps the rest of its path on its line.
+void WriteTree(std::ostream& out, const std::string& heading, const std::vector<ObjectRow>& rows) {
+  out << heading << '\n';
+  std::map<std::string, size_t> shownFolders;  // path -> depth
+  for (const ObjectRow& row : rows) {
+    size_t depth = 0;
+    std::string label = row.path;
+    for (std::string folder = ParentPath(row.path); !folder.empty(); folder = ParentPath(folder)) {
+      auto shown = shownFolders.find(folder);
+      if (shown == shownFolders.end()) continue;
+      depth = shown->second + 1;
+      label = row.path.substr(folder.size() + 1);
+      break;
+    }
+    if (row.folder) shownFolders[row.path] = depth;
+    out << std::string(2 * (depth + 1), ' ') << Escaped(label, false);
+    if (row.folder)
+      out << '/';
+    else
+      out << "  "
+          << (row.size < 0 ? "size unknown" : FormatByteSize(static_cast<uint64_t>(row.size)))
+          << "  " << FileTimeText(row.modified);
+    if (row.deleted) out << "  (deleted)";
+    out << '\n';
+  }
+}
