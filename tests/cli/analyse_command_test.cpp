@@ -170,6 +170,44 @@ TEST(AnalyseCommand, AnalysesEveryVolumeOfAPartitionedDisk) {
       << ambiguous.err;
 }
 
+uint64_t Le(const std::vector<uint8_t>& bytes, size_t at, int width) {
+  uint64_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes.at(at + i);
+  return value;
+}
+
+// The NTFS fixture with the MFT record of its deleted folder "old" spoilt: what the folder held
+// is listed, and read, below a placeholder under "Lost folders".
+TEST(AnalyseCommand, ObjectsOfAVanishedFolderAreListedUnderLostFolders) {
+  const std::u16string ntfs = testing_support::FixturePath("ntfs/basic.img");
+  if (ntfs.empty()) GTEST_SKIP() << "fixtures not made";
+  const auto manifest =
+      testing_support::ReadManifest(testing_support::FixturePath("ntfs/basic.manifest"));
+  const std::string old = Analyse(Utf8(ntfs)).at({"0", "old"})[kId];
+  std::vector<uint8_t> bytes = testing_support::ReadWholeFile(ntfs);
+  const uint64_t clusterBytes = Le(bytes, 11, 2) * Le(bytes, 13, 1);
+  const uint64_t record = Le(bytes, 48, 8) * clusterBytes + std::stoull(old) * 1024;
+  ASSERT_EQ(std::string(bytes.begin() + record, bytes.begin() + record + 4), "FILE");
+  bytes[record] = 'X';
+  testing_support::TempFolder folder;
+  const std::u16string path = folder.File(u"lost.img");
+  ASSERT_TRUE(testing_support::WriteWholeFile(path, bytes));
+
+  const Listing listing = Analyse(Utf8(path));
+  const std::string placeholder = "Lost folders/lost_folder_" + old;
+  ASSERT_EQ(listing.count({"0", placeholder}), 1u);
+  EXPECT_EQ(listing.at({"0", placeholder})[kState], "deleted");
+  EXPECT_EQ(listing.count({"0", "old"}), 0u);
+  for (const char* name : {"one.txt", "two.txt"}) {
+    auto row = listing.find({"0", placeholder + "/" + name});
+    ASSERT_NE(row, listing.end()) << name;
+    Outcome cat = RunCli({"cat", Utf8(path), "--id", row->second[kId]});
+    EXPECT_EQ(Cksum(reinterpret_cast<const uint8_t*>(cat.out.data()), cat.out.size()),
+              manifest.at(u"old/" + platform::Utf8ToUtf16(name)).crc)
+        << name;
+  }
+}
+
 // The partition-table fixture: four volumes, each under a heading with its offset.
 TEST(AnalyseCommand, TreeHasAHeadingPerVolumeOfThePartitionTable) {
   const std::u16string image = testing_support::FixturePath("partitions/mbr.img");
