@@ -154,12 +154,10 @@ bool AnalysisRun::Analyse() {
 }
 
 void AnalysisRun::WaitForAnalyses() {
+  uint64_t total = 0;
+  for (const CVolume* volume : volumes_) total += ProgressBytes(*volume);
   std::unique_ptr<ProgressBar> bar;
-  if (output_ == Output::Bar) {
-    uint64_t total = 0;
-    for (const CVolume* volume : volumes_) total += ProgressBytes(*volume);
-    bar = std::make_unique<ProgressBar>("Analysing", total);
-  }
+  if (output_ == Output::Bar) bar = std::make_unique<ProgressBar>("Analysing", total);
   CAnalysisDriver& driver = computer_.Analysis;
   int idlePolls = 0;
   while (true) {
@@ -179,8 +177,10 @@ void AnalysisRun::WaitForAnalyses() {
       break;
     }
   }
+  // The driver clears Running a moment before its thread has logged the end and returned.
+  for (CVolume* volume : volumes_) driver.WaitForPasses(*volume, CAnalysisDriver::kStopWaitMs);
   if (bar) {
-    ShowProgress(*bar);
+    bar->Update(total);
     bar->Finish();
   }
   PrintLogLines(nullptr, window_->Wait({}).lines);
