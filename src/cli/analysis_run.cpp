@@ -103,13 +103,13 @@ bool AnalysisRun::Load(const std::string& utf8Path) {
   if (volume->Kind == VolumeKindImage) {
     loaded_ = LoadImage(computer_, platform::Utf8ToUtf16(utf8Path));
     if (!loaded_) {
-      CliFailure("cannot open the drive image '" + utf8Path + "'");
+      Fail("cannot open the drive image '" + utf8Path + "'");
       return false;
     }
   } else {
     volume->QueryInformation();
     if (volume->State != VolumeStateReady) {
-      CliFailure("cannot read '" + utf8Path + "'");
+      Fail("cannot read '" + utf8Path + "'");
       return false;
     }
     loaded_ = volume.get();
@@ -135,9 +135,7 @@ void AnalysisRun::FindVolumes() {
 
 bool AnalysisRun::Analyse() {
   if (volumes_.empty()) {
-    // Why, as the engine logged it, before the verdict.
-    PrintLogLines(nullptr, window_->Wait({}).lines);
-    CliFailure("no FAT or NTFS file system and no partition table on '" + path_ + "'");
+    Fail("no FAT or NTFS file system and no partition table on '" + path_ + "'");
     return false;
   }
   for (CVolume* volume : volumes_) computer_.Analysis.StartAnalysis(*volume);
@@ -147,7 +145,7 @@ bool AnalysisRun::Analyse() {
   for (CVolume* volume : volumes_)
     if (volume->Store.Count() != 0) analysed_.push_back(volume);
   if (analysed_.empty()) {
-    CliFailure("could not read any volume of '" + path_ + "'");
+    Fail("could not read any volume of '" + path_ + "'");
     return false;
   }
   return true;
@@ -220,4 +218,11 @@ void AnalysisRun::PrintLogLines(ProgressBar* bar, std::vector<std::string> lines
 std::vector<std::string> AnalysisRun::TakeLogLines() {
   PrintLogLines(nullptr, window_->Wait({}).lines);
   return std::exchange(held_, {});
+}
+
+void AnalysisRun::Fail(const std::string& message) {
+  // Why, as the engine logged it, comes before the verdict, even when quiet.
+  PrintLogLines(nullptr, window_->Wait({}).lines);
+  for (const std::string& line : std::exchange(held_, {})) std::cerr << line << '\n';
+  CliFailure(message);
 }

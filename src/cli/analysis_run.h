@@ -53,6 +53,8 @@ class AnalysisRun {
   void WaitForAnalyses();
   void ShowProgress(ProgressBar& bar);
   void PrintLogLines(ProgressBar* bar, std::vector<std::string> lines);
+  // The log's lines so far, then "lumenard-cli: message", on standard error.
+  void Fail(const std::string& message);
 
   Output output_;
   std::string path_;
