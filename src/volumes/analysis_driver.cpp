@@ -159,14 +159,16 @@ bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText, st
   });
 }
 
-void CAnalysisDriver::StartAnalysis(CVolume& volume) {
-  if (volume.State == VolumeStateAnalysing) return;
+bool CAnalysisDriver::StartAnalysis(CVolume& volume) {
+  if (volume.State == VolumeStateAnalysing) return false;
   // Queued before the thread starts: an analysis that fails at once takes it off again.
   Enqueue(volume);
   int32_t idle = 0;
-  if (!status_.Running.compare_exchange_strong(idle, 1)) return;
+  if (!status_.Running.compare_exchange_strong(idle, 1)) return false;
   SetAnalysedVolume(volume, true);
-  if (!StartPass(volume, u"Analyse.FatalError", [this, &volume] { Analyse(volume); })) status_.Running = 0;
+  if (StartPass(volume, u"Analyse.FatalError", [this, &volume] { Analyse(volume); })) return true;
+  status_.Running = 0;
+  return false;
 }
 
 void CAnalysisDriver::StartFileSystemAnalysis(CVolume& volume) {
@@ -226,8 +228,7 @@ bool CAnalysisDriver::StartNextQueued() {
     if (queue_.empty()) return false;
     next = queue_.front();
   }
-  StartAnalysis(*next);
-  return status_.Running != 0;
+  return StartAnalysis(*next);
 }
 
 int32_t CAnalysisDriver::Analyse(CVolume& volume) {

@@ -45,8 +45,9 @@ class CAnalysisDriver {
   static void SetSectorScanner(SectorScanner scanner);
 
   // The Analyze command: starts Analyse on a thread when nothing runs, and queues the volume
-  // (once) in every case. Nothing when the volume is being analysed already.
-  void StartAnalysis(CVolume& volume);
+  // (once) in every case. Nothing when the volume is being analysed already. True when an
+  // analysis thread was started.
+  bool StartAnalysis(CVolume& volume);
   // The wizard's two steps, each on a thread of its own: the file-system pass, and the sector
   // pass (lostDrivesOnly 1: only partition boot sectors are collected).
   void StartFileSystemAnalysis(CVolume& volume);
