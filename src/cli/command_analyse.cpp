@@ -98,7 +98,7 @@ LUMENARD_CLI_COMMAND_WITH_DETAILS(
     "list the files and folders, live and deleted, of a drive or drive image",
     "  Reads the FAT12, FAT16, FAT32 or NTFS structures of the drive or image, or of every\n"
     "  volume of its partition table, and lists what they hold, deleted files and folders\n"
-    "  included; folders whose parent is gone are listed under \"Lost folders\".\n"
+    "  included; what lay in a folder that is gone is listed under \"Lost folders\".\n"
     "  --deleted-only  only what was deleted\n"
     "  --format tree   an indented listing per volume (the default)\n"
     "  --format tsv    for scripts: a header line, then one tab-separated line per object:\n"
