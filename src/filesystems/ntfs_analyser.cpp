@@ -40,8 +40,7 @@ bool IsFileRecord(std::span<const uint8_t> raw) {
 
 }  // namespace
 
-CFileSystem_NTFS::CFileSystem_NTFS(CVolume& volume, AnalysisStatus* status,
-                                   IFoundObjectSink* sink)
+CFileSystem_NTFS::CFileSystem_NTFS(CVolume& volume, AnalysisStatus* status, IFoundObjectSink* sink)
     : CFileSystem(volume), status_(status), sink_(sink) {
   RootFolder.Id = IdRootNtfs;
 }
@@ -97,15 +96,35 @@ bool CFileSystem_NTFS::LoadLayout() {
     volume_log::Error(u"NTFS analysis: the boot sector is refused: %s", problem);
     return false;
   }
+  ClampToVolume();
   Volume->BytesPerSector = layout_->BytesPerSector;
   Volume->BytesPerCluster = layout_->BytesPerCluster;
   Volume->SectorsPerCluster = layout_->BytesPerCluster / layout_->BytesPerSector;
   return true;
 }
 
+// A damaged boot sector may claim more clusters than the volume holds. Nothing past the volume
+// can be read, and the cluster bitmap and the run checks are sized from the count, so a volume
+// of known size bounds it.
+void CFileSystem_NTFS::ClampToVolume() {
+  if (Volume->SectorCount == 0) return;
+  const uint64_t clusters = Volume->SectorCount / (layout_->BytesPerCluster / kSectorSize);
+  if (layout_->ClusterCount <= clusters) return;
+  volume_log::Error(
+      u"NTFS analysis: the boot sector counts %I64u clusters, the volume holds "
+      u"%I64u; only those are used",
+      layout_->ClusterCount, clusters);
+  layout_->ClusterCount = clusters;
+}
+
 // The MFT's own record maps the MFT. Its bytes-allocated field is the record size the volume
 // really uses; it replaces the boot sector's when it is a size NTFS can have.
 bool CFileSystem_NTFS::LoadMft() {
+  if (layout_->MftCluster >= layout_->ClusterCount) {
+    volume_log::Error(u"NTFS analysis: the MFT's cluster %I64u lies past the volume's end",
+                      layout_->MftCluster);
+    return false;
+  }
   const uint64_t position = layout_->MftCluster * layout_->BytesPerCluster;
   std::vector<uint8_t> raw(layout_->RecordSize);
   if (ReadVolumeBytes(position, raw.data(), layout_->RecordSize) != layout_->RecordSize ||
@@ -117,9 +136,10 @@ bool CFileSystem_NTFS::LoadMft() {
   const uint32_t allocated = ntfs_bytes::U32(raw, 28);
   if (allocated != layout_->RecordSize) {
     if (!IsValidRecordSize(allocated)) {
-      volume_log::Error(u"NTFS analysis: the MFT's record size %u is not a power of two from "
-                        u"512 to 65536; the boot sector's %u is kept",
-                        allocated, layout_->RecordSize);
+      volume_log::Error(
+          u"NTFS analysis: the MFT's record size %u is not a power of two from "
+          u"512 to 65536; the boot sector's %u is kept",
+          allocated, layout_->RecordSize);
     } else {
       layout_->RecordSize = allocated;
       raw.resize(allocated);
@@ -140,7 +160,10 @@ bool CFileSystem_NTFS::LoadMft() {
   const uint64_t mapped = lastVcn < UINT64_MAX / layout_->BytesPerCluster - 1
                               ? (lastVcn + 1) * layout_->BytesPerCluster
                               : UINT64_MAX;
-  recordCount_ = std::min<uint64_t>(mftParser_->DataSize(), mapped) / layout_->RecordSize;
+  // Nor can the MFT hold more records than the volume has room for, whatever its runs say
+  // (sparse runs are not checked against the volume).
+  const uint64_t volumeBytes = layout_->ClusterCount * layout_->BytesPerCluster;
+  recordCount_ = std::min({mftParser_->DataSize(), mapped, volumeBytes}) / layout_->RecordSize;
   recordCount_ = std::min<uint64_t>(recordCount_, INT32_MAX);
   current_ = std::make_unique<MftRecord>(layout_->RecordSize, layout_->ClusterCount);
   return true;
@@ -150,9 +173,10 @@ void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number) {
   std::unordered_set<uint64_t> merged{number};
   std::vector<uint8_t> raw(layout_->RecordSize);
   std::u16string problem;
-  for (const AttributeListEntry& entry : ParseAttributeList(AttributeListBytes(record, number), problem)) {
-    const bool wanted = (entry.Type == kAttrData && entry.NameLength == 0) ||
-                        entry.Type == kAttrFileName;
+  for (const AttributeListEntry& entry :
+       ParseAttributeList(AttributeListBytes(record, number), problem)) {
+    const bool wanted =
+        (entry.Type == kAttrData && entry.NameLength == 0) || entry.Type == kAttrFileName;
     if (!wanted || !merged.insert(entry.RecordNumber).second) continue;
     MftRecord extension(layout_->RecordSize, layout_->ClusterCount);
     if (ReadMftRecord(entry.RecordNumber, raw) == 0 || !extension.Load(raw)) {
@@ -161,9 +185,10 @@ void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number) {
       continue;
     }
     if (extension.BaseRecord() != number) {
-      volume_log::Error(u"NTFS record %I64u: record %I64u named by its attribute list belongs to "
-                        u"record %I64u; not merged",
-                        number, entry.RecordNumber, extension.BaseRecord());
+      volume_log::Error(
+          u"NTFS record %I64u: record %I64u named by its attribute list belongs to "
+          u"record %I64u; not merged",
+          number, entry.RecordNumber, extension.BaseRecord());
       continue;
     }
     record.MergeExtension(extension);
@@ -228,7 +253,9 @@ void CFileSystem_NTFS::WalkMft() {
   LogInfo(StringResource(178));
   if (status_) status_->ProgressTotal.store(recordCount_ ? recordCount_ - 1 : 0);
   const uint32_t size = layout_->RecordSize;
-  const uint64_t perChunk = std::max<uint32_t>(1, kMftChunkBytes / size);
+  // A small MFT is read in one piece no larger than itself.
+  const uint64_t perChunk =
+      std::clamp<uint64_t>(recordCount_, 1, std::max<uint32_t>(1, kMftChunkBytes / size));
   std::vector<uint8_t> chunk(perChunk * size);
   for (uint64_t first = 0; first < recordCount_ && MayContinue(); first += perChunk) {
     const uint64_t count = std::min(perChunk, recordCount_ - first);
@@ -342,17 +369,15 @@ uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, ui
   }
   const uint32_t done = ReadRuns(record.Runs(), offset, count, buffer);
   // Bytes between the initialized size and the data size were never written: they read as 0.
-  const uint64_t initialized = record.InitializedSize();
+  // A read that starts past the data size has none of them.
+  const uint64_t from = std::max(record.InitializedSize(), offset);
   const uint64_t end = std::min<uint64_t>(offset + done, record.DataSize());
-  if (end > initialized) {
-    const uint64_t from = std::max(initialized, offset);
-    std::memset(buffer + (from - offset), 0, end - from);
-  }
+  if (end > from) std::memset(buffer + (from - offset), 0, end - from);
   return done;
 }
 
-uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offset,
-                                    uint32_t count, uint8_t* buffer) {
+uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offset, uint32_t count,
+                                    uint8_t* buffer) {
   const uint64_t clusterBytes = layout_->BytesPerCluster;
   uint32_t done = 0;
   while (done < count) {

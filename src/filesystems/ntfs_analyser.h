@@ -53,6 +53,7 @@ class CFileSystem_NTFS : public CFileSystem {
   bool MayContinue() const;
   bool EnsureLoaded();
   bool LoadLayout();
+  void ClampToVolume();
   bool LoadMft();
   void LoadClusterBitmap();
   void WalkMft();

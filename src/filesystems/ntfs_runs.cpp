@@ -71,6 +71,11 @@ bool DecodeRunList(std::span<const uint8_t> bytes, uint64_t firstVcn, uint64_t c
 
 void MergeRuns(std::vector<DataRun>& into, std::span<const DataRun> runs) {
   for (const DataRun& run : runs) {
+    // Runs mostly come in VCN order, each after all the others.
+    if (into.empty() || run.FirstVcn > into.back().LastVcn) {
+      into.push_back(run);
+      continue;
+    }
     if (FindRun(into, run.FirstVcn) || FindRun(into, run.LastVcn)) continue;
     auto place = std::upper_bound(into.begin(), into.end(), run.FirstVcn,
                                   [](uint64_t vcn, const DataRun& r) { return vcn < r.FirstVcn; });
