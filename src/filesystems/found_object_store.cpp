@@ -49,15 +49,43 @@ int64_t Distance(int64_t from, int64_t to) {
              : static_cast<int64_t>(distance);
 }
 
-// A folder name as one path component: separators inside it and the names "." and ".." would
-// otherwise change the path's shape.
-std::u16string PathComponent(std::u16string_view name) {
-  if (name == u"." || name == u"..") return u"_";
-  std::u16string component(name);
-  std::replace(component.begin(), component.end(), u'\\', u'_');
-  std::replace(component.begin(), component.end(), u'/', u'_');
-  return component;
+// Appends a folder name as one path component: separators inside it and the names "." and
+// ".." would otherwise change the path's shape.
+void AppendPathComponent(std::u16string& path, std::u16string_view name) {
+  if (name == u"." || name == u"..") {
+    path += u'_';
+    return;
+  }
+  const size_t from = path.size();
+  path += name;
+  std::replace(path.begin() + from, path.end(), u'\\', u'_');
+  std::replace(path.begin() + from, path.end(), u'/', u'_');
 }
+
+// The folders met on a walk up the parents, for stopping at a cycle. Paths are a few folders
+// deep, where a look through a short list is cheaper than a hash set; a damaged chain of
+// parents can be long, and past the list's capacity the set takes over.
+class ParentWalk {
+ public:
+  explicit ParentWalk(const FoundObject* start) { listed_[count_++] = start; }
+
+  // False when the folder was met before.
+  bool FirstVisit(const FoundObject* folder) {
+    if (count_ < listed_.size()) {
+      if (std::find(listed_.begin(), listed_.begin() + count_, folder) != listed_.begin() + count_)
+        return false;
+      listed_[count_++] = folder;
+      if (count_ == listed_.size()) set_.insert(listed_.begin(), listed_.end());
+      return true;
+    }
+    return set_.insert(folder).second;
+  }
+
+ private:
+  std::array<const FoundObject*, 32> listed_{};
+  size_t count_ = 0;
+  std::unordered_set<const FoundObject*> set_;
+};
 
 void LogOutOfMemory(std::u16string_view operation) {
   if (!g_pLog) return;
@@ -235,6 +263,10 @@ std::vector<FoundObject*> FoundObjectStore::FindAllById(int32_t id) const {
 
 FoundObject* FoundObjectStore::FindFolderById(int32_t id) const {
   Guard guard(mutex_);
+  return FolderLocked(id);
+}
+
+FoundObject* FoundObjectStore::FolderLocked(int32_t id) const {
   auto found = folderById_.find(id);
   return found == folderById_.end() ? nullptr : found->second;
 }
@@ -499,9 +531,9 @@ FoundObject* FoundObjectStore::EnsureTypeFolderLocked(const FoundObject& record)
 void FoundObjectStore::MarkDeletedAncestors(FoundObject& record) {
   Guard guard(mutex_);
   if (IsFolder(record)) record.Flags |= FoundHasDeleted;
-  std::unordered_set<const FoundObject*> visited{&record};
-  for (FoundObject* folder = FindFolderById(record.ParentId);
-       folder && visited.insert(folder).second; folder = FindFolderById(folder->ParentId)) {
+  ParentWalk walk(&record);
+  for (FoundObject* folder = FolderLocked(record.ParentId); folder && walk.FirstVisit(folder);
+       folder = FolderLocked(folder->ParentId)) {
     if ((folder->Flags & FoundHasDeleted) && folder->Id == rootId_) break;
     folder->Flags |= FoundHasDeleted;
   }
@@ -554,15 +586,16 @@ FoundObject* FoundObjectStore::EnsureLostFilesNode() {
 
 std::u16string FoundObjectStore::GetObjectFolderPath(const FoundObject& object,
                                                      char16_t driveLetter) const {
-  const std::u16string prefix =
+  std::u16string path =
       driveLetter ? std::u16string{driveLetter, u':', u'\\'} : std::u16string(u"\\");
   Guard guard(mutex_);
-  if (object.Id == rootId_ && IsFolder(object)) return prefix;
+  if (object.Id == rootId_ && IsFolder(object)) return path;
   std::vector<const FoundObject*> ancestors;
-  std::unordered_set<const FoundObject*> visited{&object};
+  ancestors.reserve(16);
+  ParentWalk walk(&object);
   bool fromPrefix = false;
-  for (const FoundObject* folder = FindFolderById(object.ParentId);
-       folder && visited.insert(folder).second; folder = FindFolderById(folder->ParentId)) {
+  for (const FoundObject* folder = FolderLocked(object.ParentId); folder && walk.FirstVisit(folder);
+       folder = FolderLocked(folder->ParentId)) {
     if (folder->Id == rootId_ || folder->Id == folder->ParentId) {
       fromPrefix = true;
       break;
@@ -570,10 +603,11 @@ std::u16string FoundObjectStore::GetObjectFolderPath(const FoundObject& object,
     if (folder->Id < 0) break;
     ancestors.push_back(folder);
   }
-  std::u16string path = fromPrefix ? prefix : std::u16string();
+  if (!fromPrefix) path.clear();
+  path.reserve(path.size() + 32 * ancestors.size());
   for (auto folder = ancestors.rbegin(); folder != ancestors.rend(); ++folder) {
     if (!(*folder)->Name || !(*folder)->Name[0]) continue;
-    path += PathComponent((*folder)->Name);
+    AppendPathComponent(path, (*folder)->Name);
     path += u'\\';
   }
   return path;

@@ -119,6 +119,8 @@ class FoundObjectStore {
   FoundObject* NewRecord(const FoundObject& fields);
   const char16_t* OwnName(std::u16string_view name);
   FoundObject* AddLostFolderLocked(const FoundObject& orphan, Events& events);
+  // FindFolderById with the lock held.
+  FoundObject* FolderLocked(int32_t id) const;
   FoundObject* FindPlaceholder(int32_t id) const;
   FoundObject* FindMergeTarget(int64_t position) const;
   void ResolvePlaceholder(FoundObject* placeholder, const FoundObject& folder);

@@ -356,6 +356,18 @@ TEST_F(StoreTest, DeletedMarksClimbToTheRootAndEndOnCycles) {
   EXPECT_TRUE(x->Flags & FoundHasDeleted);
   EXPECT_TRUE(y->Flags & FoundHasDeleted);
   EXPECT_EQ(store.GetObjectFolderPath(*inside, u'C'), u"Y\\X\\");
+  // A ring of parents longer than a path usually is: each folder once, then the walk ends.
+  constexpr int kRing = 40;
+  std::u16string ringPath;
+  for (int i = 0; i < kRing; ++i) {
+    const std::u16string name = u"R" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+    AddFolder(100 + i, 100 + (i + 1) % kRing, name.c_str());
+    ringPath = name + u"\\" + ringPath;
+  }
+  FoundObject* inRing = AddFile(99, 100, u"r.txt");
+  EXPECT_EQ(store.GetObjectFolderPath(*inRing, 0), ringPath);
+  store.MarkDeletedAncestors(*inRing);
+  EXPECT_TRUE(store.FindFolderById(100 + kRing - 1)->Flags & FoundHasDeleted);
   // A folder that names itself as parent waits below a placeholder like any orphan.
   FoundObject* self = AddFolder(30, 30, u"Self");
   store.MarkDeletedAncestors(*self);
