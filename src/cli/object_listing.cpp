@@ -1,6 +1,7 @@
 #include "cli/object_listing.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -80,11 +81,14 @@ std::u16string ObjectPath(const FoundObjectStore& store, const FoundObject& obje
   return folder + NameComponent(object);
 }
 
-// Sorts a folder's path right before the paths below it.
-std::string SortKey(const std::string& path) {
-  std::string key = path;
-  std::replace(key.begin(), key.end(), '/', '\x01');
-  return key;
+// Orders paths byte by byte with '/' taken as 1, so that a folder's path comes right before
+// the paths below it. Compares in place: a copy per comparison costs most of a big listing.
+bool PathBefore(const std::string& a, const std::string& b) {
+  auto rank = [](char c) { return c == '/' ? 1u : static_cast<unsigned char>(c); };
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i)
+    if (a[i] != b[i]) return rank(a[i]) < rank(b[i]);
+  return a.size() < b.size();
 }
 
 std::string Escaped(const std::string& text, bool json) {
@@ -141,7 +145,7 @@ std::vector<ObjectRow> ListObjects(CVolume& volume, RowFilter filter) {
     }
   }
   std::stable_sort(rows.begin(), rows.end(), [](const ObjectRow& a, const ObjectRow& b) {
-    return SortKey(a.path) < SortKey(b.path);
+    return PathBefore(a.path, b.path);
   });
   return rows;
 }
@@ -157,12 +161,42 @@ void WriteTsvHeader(std::ostream& out) {
   out << '\n';
 }
 
+namespace {
+template <typename Number>
+void AppendNumber(std::string& text, Number value) {
+  char digits[24];
+  text.append(digits, std::to_chars(digits, std::end(digits), value).ptr);
+}
+}  // namespace
+
+// The lines are gathered and written in large pieces: a stream insertion per field costs more
+// than the analysis itself on a volume of many files.
 void WriteTsvRows(std::ostream& out, const std::vector<ObjectRow>& rows) {
-  for (const ObjectRow& row : rows)
-    out << row.volumeOffset << '\t' << (row.deleted ? "deleted" : "live") << '\t'
-        << (row.folder ? "folder" : "file") << '\t' << row.id << '\t' << row.parentId << '\t'
-        << row.size << '\t' << row.start << '\t' << row.created << '\t' << row.modified << '\t'
-        << Escaped(row.path, false) << '\n';
+  constexpr size_t kPieceBytes = 1 << 16;
+  std::string text;
+  text.reserve(kPieceBytes + 1024);
+  for (const ObjectRow& row : rows) {
+    AppendNumber(text, row.volumeOffset);
+    text += row.deleted ? "\tdeleted\t" : "\tlive\t";
+    text += row.folder ? "folder\t" : "file\t";
+    for (int64_t number : {int64_t{row.id}, int64_t{row.parentId}, row.size, row.start}) {
+      AppendNumber(text, number);
+      text += '\t';
+    }
+    AppendNumber(text, row.created);
+    text += '\t';
+    AppendNumber(text, row.modified);
+    text += '\t';
+    const bool plain = std::none_of(row.path.begin(), row.path.end(),
+                                    [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+    text += plain ? row.path : Escaped(row.path, false);
+    text += '\n';
+    if (text.size() >= kPieceBytes) {
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      text.clear();
+    }
+  }
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 std::string JsonObject(const ObjectRow& row) {
