@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <ostream>
 #include <unordered_set>
@@ -83,11 +84,14 @@ std::u16string ObjectPath(const FoundObjectStore& store, const FoundObject& obje
 
 // Orders paths byte by byte with '/' taken as 1, so that a folder's path comes right before
 // the paths below it. Compares in place: a copy per comparison costs most of a big listing.
+// Paths share long beginnings, which are passed 8 bytes at a time.
 bool PathBefore(const std::string& a, const std::string& b) {
   auto rank = [](char c) { return c == '/' ? 1u : static_cast<unsigned char>(c); };
   const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i)
-    if (a[i] != b[i]) return rank(a[i]) < rank(b[i]);
+  size_t i = 0;
+  while (i + 8 <= common && std::memcmp(a.data() + i, b.data() + i, 8) == 0) i += 8;
+  for (; i < common; ++i)
+    if (rank(a[i]) != rank(b[i])) return rank(a[i]) < rank(b[i]);
   return a.size() < b.size();
 }
 
