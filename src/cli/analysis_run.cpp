@@ -184,7 +184,7 @@ void AnalysisRun::WaitForAnalyses() {
   PrintLogLines(nullptr, window_->Wait({}).lines);
 }
 
-// One bar over every volume: the finished ones count whole, the running one by its clusters.
+// One bar over every volume: the finished ones count whole, the running one by its progress.
 void AnalysisRun::ShowProgress(ProgressBar& bar) {
   const CVolume* current = computer_.Status->Volume.load();
   uint64_t done = 0;
@@ -194,7 +194,12 @@ void AnalysisRun::ShowProgress(ProgressBar& bar) {
   }
   auto found = std::find(volumes_.begin(), volumes_.end(), current);
   if (found == volumes_.end()) return;
-  const uint64_t position = computer_.Status->ProgressPos.load() * current->BytesPerCluster;
+  // The passes count in their own units (clusters for FAT, MFT records for NTFS): the bar takes
+  // their share of the whole.
+  const uint64_t pos = computer_.Status->ProgressPos.load();
+  const uint64_t of = computer_.Status->ProgressTotal.load();
+  const uint64_t position =
+      of == 0 ? 0 : static_cast<uint64_t>(static_cast<double>(ProgressBytes(*current)) * std::min(pos, of) / of);
   std::string label = "Analysing";
   if (volumes_.size() > 1)
     label +=
