@@ -105,10 +105,14 @@ bool CFileSystem_NTFS::LoadLayout() {
 
 // A damaged boot sector may claim more clusters than the volume holds. Nothing past the volume
 // can be read, and the cluster bitmap and the run checks are sized from the count, so a volume
-// of known size bounds it.
+// of known size bounds it. The larger of its two sizes is taken: the sector count may be in
+// the device's sectors rather than in 512-byte ones.
 void CFileSystem_NTFS::ClampToVolume() {
-  if (Volume->SectorCount == 0) return;
-  const uint64_t clusters = Volume->SectorCount / (layout_->BytesPerCluster / kSectorSize);
+  const uint64_t sectorBytes =
+      Volume->SectorCount <= UINT64_MAX / kSectorSize ? Volume->SectorCount * kSectorSize : 0;
+  const uint64_t volumeBytes = std::max(Volume->TotalBytes, sectorBytes);
+  if (volumeBytes == 0) return;
+  const uint64_t clusters = volumeBytes / layout_->BytesPerCluster;
   if (layout_->ClusterCount <= clusters) return;
   volume_log::Error(
       u"NTFS analysis: the boot sector counts %I64u clusters, the volume holds "
