@@ -42,7 +42,9 @@ class FoundObjectIndex {
   // inserted or, when memory runs out, the index is left as it was and bad_alloc is thrown.
   Neighbours Insert(Key key, uint32_t seq, FoundObject* record) {
     const Entry entry{key, seq, record};
-    Place place = UpperBound(key, seq);
+    // An entry that orders after the last one (keys added in order) needs no search.
+    const bool afterLast = !chunks_.empty() && NotAfter(chunks_.back().back(), key, seq);
+    Place place = afterLast ? Place{chunks_.size(), 0} : UpperBound(key, seq);
     if (place.chunk == chunks_.size() && !chunks_.empty())
       place = {chunks_.size() - 1, chunks_.back().size()};
     const bool atEnd =
