@@ -41,8 +41,9 @@ bench_make_images
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Reads analyse's tsv, then fls's listing; prints a summary line, then one line per
-# unexplained difference. kind is fat or ntfs.
+# Reads analyse's tsv, then fls's listing (kind is fat or ntfs). Prints tab-separated lines:
+# "problem" and a difference no rule explains, "check" with a record number and a path that
+# fls lists as live and analyse as deleted, and a closing "summary" of what was allowed.
 read -r -d '' compare_awk <<'EOF' || true
 function ignored(path) { return path ~ /^\$/ || path ~ /:/ || path ~ /\(Volume Label Entry\)$/ }
 function base(path) { sub(/.*\//, "", path); return path }
@@ -64,7 +65,12 @@ FNR == NR {
   if (head ~ /\(realloc\)/) { realloc++; next }
   state = head ~ / \* / ? "deleted" : "live"
   inode = head; sub(/:$/, "", inode); sub(/.* /, "", inode); sub(/-.*/, "", inode)
-  if (path ~ /^\$OrphanFiles\//) { orphans[orphan_key(inode, base(path))]++; nameless[orphan_key(inode, base(path))] = base(path) == "OrphanFile-" inode; next }
+  if (path ~ /^\$OrphanFiles\//) {
+    key = orphan_key(inode, base(path))
+    orphans[key]++
+    nameless[key] = base(path) == "OrphanFile-" inode
+    next
+  }
   if (ignored(path)) next
   theirs[state "\t" path] = inode
 }
