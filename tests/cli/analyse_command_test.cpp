@@ -9,10 +9,11 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli_runner.h"
 #include "cli/object_listing.h"
 #include "platform/text.h"
 #include "platform/time.h"
-#include "support/fixture_manifest.h"
+#include "support/image_manifest.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,21 +21,8 @@ namespace {
 using testing_support::Cksum;
 using testing_support::ManifestLine;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunCli(const CliArgs& words) {
-  std::ostringstream out, err;
-  std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-  std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-  int code = RunCommandLine(words, out, err);
-  std::cout.rdbuf(oldOut);
-  std::cerr.rdbuf(oldErr);
-  return {code, out.str(), err.str()};
-}
+using cli_testing::Outcome;
+using cli_testing::RunCli;
 
 std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
 
@@ -77,7 +65,7 @@ enum Column { kOffset, kState, kKind, kId, kParent, kSize, kStart, kCreated, kMo
 // file against its checksum.
 void ExpectManifestListed(const std::string& image, const Listing& listing,
                           const std::string& offset, const std::u16string& manifestPath) {
-  const auto manifest = testing_support::ReadManifest(manifestPath);
+  const auto manifest = testing_support::ReadImageManifest(manifestPath);
   ASSERT_GT(manifest.size(), 0u);
   for (const auto& [path16, line] : manifest) {
     const std::string path = Utf8(path16);
@@ -95,7 +83,7 @@ void ExpectManifestListed(const std::string& image, const Listing& listing,
     if (!line.intact) continue;
     Outcome cat = RunCli({"cat", image, "--id", row[kId], "--volume-offset", offset});
     EXPECT_EQ(cat.code, kExitSuccess) << path << ": " << cat.err;
-    EXPECT_EQ(Cksum(reinterpret_cast<const uint8_t*>(cat.out.data()), cat.out.size()), line.crc)
+    EXPECT_EQ(Cksum(std::vector<uint8_t>(cat.out.begin(), cat.out.end())), line.crc)
         << path << " (" << cat.out.size() << " bytes)";
   }
 }
@@ -182,7 +170,7 @@ TEST(AnalyseCommand, ObjectsOfAVanishedFolderAreListedUnderLostFolders) {
   const std::u16string ntfs = testing_support::FixturePath("ntfs/basic.img");
   if (ntfs.empty()) GTEST_SKIP() << "fixtures not made";
   const auto manifest =
-      testing_support::ReadManifest(testing_support::FixturePath("ntfs/basic.manifest"));
+      testing_support::ReadImageManifest(testing_support::FixturePath("ntfs/basic.manifest"));
   const std::string old = Analyse(Utf8(ntfs)).at({"0", "old"})[kId];
   std::vector<uint8_t> bytes = testing_support::ReadWholeFile(ntfs);
   const uint64_t clusterBytes = Le(bytes, 11, 2) * Le(bytes, 13, 1);
@@ -202,7 +190,7 @@ TEST(AnalyseCommand, ObjectsOfAVanishedFolderAreListedUnderLostFolders) {
     auto row = listing.find({"0", placeholder + "/" + name});
     ASSERT_NE(row, listing.end()) << name;
     Outcome cat = RunCli({"cat", Utf8(path), "--id", row->second[kId]});
-    EXPECT_EQ(Cksum(reinterpret_cast<const uint8_t*>(cat.out.data()), cat.out.size()),
+    EXPECT_EQ(Cksum(std::vector<uint8_t>(cat.out.begin(), cat.out.end())),
               manifest.at(u"old/" + platform::Utf8ToUtf16(name)).crc)
         << name;
   }

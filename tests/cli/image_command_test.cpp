@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli_runner.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
@@ -12,21 +13,8 @@ namespace {
 
 using testing_support::ReadWholeFile;
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-Outcome RunCli(const CliArgs& words) {
-  std::ostringstream out, err;
-  std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-  std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-  int code = RunCommandLine(words, out, err);
-  std::cout.rdbuf(oldOut);
-  std::cerr.rdbuf(oldErr);
-  return {code, out.str(), err.str()};
-}
+using cli_testing::Outcome;
+using cli_testing::RunCli;
 
 std::string Utf8(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
 

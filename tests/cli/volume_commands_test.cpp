@@ -7,27 +7,14 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli_runner.h"
 #include "platform/text.h"
 #include "support/test_support.h"
 
 namespace {
 
-struct Outcome {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-// Commands print on the standard streams; both are caught for the call.
-Outcome RunCli(const CliArgs& words) {
-  std::ostringstream out, err;
-  std::streambuf* oldOut = std::cout.rdbuf(out.rdbuf());
-  std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
-  int code = RunCommandLine(words, out, err);
-  std::cout.rdbuf(oldOut);
-  std::cerr.rdbuf(oldErr);
-  return {code, out.str(), err.str()};
-}
+using cli_testing::Outcome;
+using cli_testing::RunCli;
 
 std::string Fixture(const char* name) {
   return platform::Utf16ToUtf8(testing_support::FixturePath(name));
