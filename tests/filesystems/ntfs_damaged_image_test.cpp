@@ -4,8 +4,10 @@
 // below its size, read past its end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "filesystems/fat_test_support.h"
 #include "filesystems/ntfs_analyser.h"

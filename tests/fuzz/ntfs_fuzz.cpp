@@ -130,14 +130,24 @@ class PatchedVolume : public CVolume {
   std::vector<Patch> patches_;
 };
 
+// Keeps the objects whose data the run reads: a few of the system files of records 0 to 15,
+// and the files and folders after them, where the bases keep what was written.
 class CheckingSink : public IFoundObjectSink {
  public:
   void OnFoundObject(const FoundObject& record) override {
     Check(record.Name != nullptr);
     Check(record.Id >= 0 && record.ParentId >= 0 && record.Id != IdRootNtfs);
-    if (objects.size() < 24) objects.push_back(record);
+    int& kept = record.Id < 16 ? systemKept_ : othersKept_;
+    if (kept < (record.Id < 16 ? 4 : 40)) {
+      ++kept;
+      objects.push_back(record);
+    }
   }
   std::vector<FoundObject> objects;
+
+ private:
+  int systemKept_ = 0;
+  int othersKept_ = 0;
 };
 
 // Reads into a heap block of exactly count bytes, so that a write past it is seen.
