@@ -271,7 +271,7 @@ struct Program {
     return started;
   }
   // The exit code, or -1 when it did not end in time.
-  long WaitForExit(DWORD timeoutMs) {
+  long WaitForExit(DWORD timeoutMs) const {
     if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
     GetExitCodeProcess(info.hProcess, &code);
@@ -296,6 +296,28 @@ HWND WaitForMainWindow(const Program& program, DWORD timeoutMs, HWND except = nu
   return window;
 }
 
+// What a program that shows no main window is doing: ended with a code, or showing others.
+void DescribeProgram(const Program& program) {
+  const long code = program.WaitForExit(0);
+  if (code != -1) {
+    std::fprintf(stderr, "lumenard.exe ended with exit code %ld\n", code);
+    return;
+  }
+  EnumWindows(
+      [](HWND window, LPARAM process) -> BOOL {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != static_cast<DWORD>(process)) return TRUE;
+        wchar_t className[128] = {}, title[256] = {};
+        GetClassNameW(window, className, 128);
+        GetWindowTextW(window, title, 256);
+        std::fprintf(stderr, "lumenard.exe shows a window of class '%ls' titled '%ls' (%s)\n", className, title,
+                     IsWindowVisible(window) ? "visible" : "hidden");
+        return TRUE;
+      },
+      static_cast<LPARAM>(program.info.dwProcessId));
+}
+
 // A first start: defaults are stored with their checksum, the wizard window opens, and its
 // close asks the exit question (ConfirmExit is 1 by default); Yes ends the process with 0.
 void FirstStart(const std::wstring& path) {
@@ -303,7 +325,10 @@ void FirstStart(const std::wstring& path) {
   Program program;
   if (!program.Start(path)) return Fail("lumenard.exe could not be started");
   HWND window = WaitForMainWindow(program, kStartTimeoutMs);
-  if (!window) return Fail("the first window did not appear");
+  if (!window) {
+    DescribeProgram(program);
+    return Fail("the first window did not appear");
+  }
 
   Check(TextOf(window) == L"Lumenard", "the window title is \"Lumenard\"");
   Check(TextOf(GetDlgItem(window, kHeaderId)) == L"Wizard mode",
