@@ -225,6 +225,8 @@ bool CAnalysisDriver::StartNextQueued() {
   CVolume* next = nullptr;
   {
     std::lock_guard lock(lock_);
+    // A rescan may have freed a volume while it waited.
+    std::erase_if(queue_, [this](const CVolume* volume) { return !computer_.Volumes.IsListed(volume); });
     if (queue_.empty()) return false;
     next = queue_.front();
   }
