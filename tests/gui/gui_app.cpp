@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "screenshot.h"
+
 namespace {
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Corvane\\Lumenard\\2.0";
@@ -65,19 +67,6 @@ std::wstring ProgramPath() {
     if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
   }
   return {};
-}
-
-std::wstring ArtifactsFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"LUMENARD_ARTIFACTS", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(buffer, length);
-  // A Unix path under Wine, which maps the root to Z:.
-  if (folder[0] == L'/') folder = L"Z:" + folder;
-  for (wchar_t& c : folder)
-    if (c == L'/') c = L'\\';
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
 }
 
 // ---- the stored settings record
@@ -209,50 +198,19 @@ std::wstring ListItemText(HANDLE process, HWND list, int index) {
 // ---- screenshots
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = ArtifactsFolder();
+  const std::wstring folder = gui_testing::ArtifactsFolder();
   if (folder.empty()) return;
   // What a closed window covered is repainted a moment later.
   Sleep(3000);
+  // From the screen, so that what the program's own windows show is what is taken.
   RECT rect;
   GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return;
-
   HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  SelectObject(memory, old);
-
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(header);
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
-  const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  std::vector<uint8_t> pixels(static_cast<size_t>(rowBytes) * height);
-  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
+  gui_testing::Capture capture;
+  const char* failure =
+      gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, capture);
   ReleaseDC(nullptr, screen);
-
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(file) + sizeof(header);
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  const std::wstring path = folder + L"\\" + name;
-  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(out, &file, sizeof(file), &written, nullptr);
-  WriteFile(out, &header, sizeof(header), &written, nullptr);
-  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
-  CloseHandle(out);
+  if (!failure) gui_testing::WriteBmp(folder + L"\\" + name, capture);
 }
 
 // ---- the program's process

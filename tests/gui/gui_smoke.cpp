@@ -9,13 +9,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "screenshot.h"
+
 namespace {
+
+using gui_testing::ArtifactsFolder;
+using gui_testing::Capture;
+using gui_testing::CaptureArea;
+using gui_testing::WriteBmp;
 
 int g_failures = 0;
 
@@ -176,42 +181,14 @@ void PumpMessages(DWORD milliseconds) {
   }
 }
 
-// The window's pixels, 24 bits, bottom-up rows as a BMP file holds them.
-struct Capture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-};
-
+// What the window itself shows, read from its own device context.
 Capture CaptureWindow(HWND window) {
-  Capture capture;
   RECT rect;
   GetWindowRect(window, &rect);
-  capture.width = rect.right - rect.left;
-  capture.height = rect.bottom - rect.top;
   HDC windowDc = GetWindowDC(window);
-  HDC memoryDc = CreateCompatibleDC(windowDc);
-  HBITMAP bitmap = CreateCompatibleBitmap(windowDc, capture.width, capture.height);
-  HGDIOBJ old = SelectObject(memoryDc, bitmap);
-  // A copy of what the window shows. (Wine's PrintWindow leaves the bitmap black.)
-  if (!BitBlt(memoryDc, 0, 0, capture.width, capture.height, windowDc, 0, 0, SRCCOPY))
-    Fail("BitBlt from the window failed");
-  SelectObject(memoryDc, old);
-
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = capture.width;
-  info.bmiHeader.biHeight = capture.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  size_t stride = (static_cast<size_t>(capture.width) * 3 + 3) & ~size_t{3};
-  capture.pixels.resize(stride * static_cast<size_t>(capture.height));
-  if (GetDIBits(memoryDc, bitmap, 0, capture.height, capture.pixels.data(), &info,
-                DIB_RGB_COLORS) != capture.height)
-    Fail("GetDIBits did not return every row");
-  DeleteObject(bitmap);
-  DeleteDC(memoryDc);
+  Capture capture;
+  if (const char* failure = CaptureArea(windowDc, 0, 0, rect.right - rect.left, rect.bottom - rect.top, capture))
+    Fail(failure);
   ReleaseDC(window, windowDc);
   return capture;
 }
@@ -224,50 +201,6 @@ void CheckCaptureShowsSomething(const Capture& capture) {
     colours.insert(capture.pixels[i] | capture.pixels[i + 1] << 8 | capture.pixels[i + 2] << 16);
   if (colours.size() < 4)
     Fail("the captured window has only " + std::to_string(colours.size()) + " colours");
-}
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-bool WriteBmp(const std::wstring& path, const Capture& capture) {
-  std::vector<uint8_t> header;
-  uint32_t dataOffset = 14 + 40;
-  header.push_back('B');
-  header.push_back('M');
-  PutLe(header, dataOffset + static_cast<uint32_t>(capture.pixels.size()), 4);
-  PutLe(header, 0, 4);
-  PutLe(header, dataOffset, 4);
-  PutLe(header, 40, 4);
-  PutLe(header, static_cast<uint32_t>(capture.width), 4);
-  PutLe(header, static_cast<uint32_t>(capture.height), 4);
-  PutLe(header, 1, 2);
-  PutLe(header, 24, 2);
-  PutLe(header, BI_RGB, 4);
-  PutLe(header, static_cast<uint32_t>(capture.pixels.size()), 4);
-  PutLe(header, 2835, 4);
-  PutLe(header, 2835, 4);
-  PutLe(header, 0, 4);
-  PutLe(header, 0, 4);
-  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(header.data()),
-            static_cast<std::streamsize>(header.size()));
-  out.write(reinterpret_cast<const char*>(capture.pixels.data()),
-            static_cast<std::streamsize>(capture.pixels.size()));
-  return static_cast<bool>(out);
-}
-
-// $LUMENARD_ARTIFACTS is a Unix path when the test runs under Wine: Wine maps the root to Z:.
-std::wstring ArtifactsFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"LUMENARD_ARTIFACTS", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(buffer, length);
-  if (folder[0] == L'/') folder = L"Z:" + folder;
-  for (wchar_t& c : folder)
-    if (c == L'/') c = L'\\';
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
 }
 
 }  // namespace
