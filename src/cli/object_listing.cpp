@@ -23,10 +23,8 @@ namespace {
 std::u16string NameComponent(const FoundObject& object) {
   if (!object.Name || !object.Name[0])
     return u"unnamed_" + platform::Utf8ToUtf16(std::to_string(object.Id));
-  std::u16string name(object.Name);
-  if (name == u"." || name == u"..") return u"_";
-  std::replace(name.begin(), name.end(), u'\\', u'_');
-  std::replace(name.begin(), name.end(), u'/', u'_');
+  std::u16string name;
+  AppendPathComponent(name, object.Name);
   return name;
 }
 

@@ -49,19 +49,6 @@ int64_t Distance(int64_t from, int64_t to) {
              : static_cast<int64_t>(distance);
 }
 
-// Appends a folder name as one path component: separators inside it and the names "." and
-// ".." would otherwise change the path's shape.
-void AppendPathComponent(std::u16string& path, std::u16string_view name) {
-  if (name == u"." || name == u"..") {
-    path += u'_';
-    return;
-  }
-  const size_t from = path.size();
-  path += name;
-  std::replace(path.begin() + from, path.end(), u'\\', u'_');
-  std::replace(path.begin() + from, path.end(), u'/', u'_');
-}
-
 // The folders met on a walk up the parents, for stopping at a cycle. Paths are a few folders
 // deep, where a look through a short list is cheaper than a hash set; a damaged chain of
 // parents can be long, and past the list's capacity the set takes over.
@@ -611,4 +598,15 @@ std::u16string FoundObjectStore::GetObjectFolderPath(const FoundObject& object,
     path += u'\\';
   }
   return path;
+}
+
+void AppendPathComponent(std::u16string& path, std::u16string_view name) {
+  if (name == u"." || name == u"..") {
+    path += u'_';
+    return;
+  }
+  const size_t from = path.size();
+  path += name;
+  std::replace(path.begin() + from, path.end(), u'\\', u'_');
+  std::replace(path.begin() + from, path.end(), u'/', u'_');
 }

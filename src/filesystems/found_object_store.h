@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -25,6 +26,10 @@
 class FileTypeDatabase;
 struct FileType;
 class IMessageTarget;
+
+// Appends a name as one component of a folder path: separators inside it and the names "." and
+// ".." would otherwise change the path's shape, so they become '_'.
+void AppendPathComponent(std::u16string& path, std::u16string_view name);
 
 class FoundObjectStore {
  public:
