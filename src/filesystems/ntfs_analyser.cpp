@@ -24,6 +24,10 @@ constexpr uint32_t kMftChunkBytes = 1024 * 1024;
 constexpr uint64_t kMaxTransferSectors = 8192;
 // MFT records found by the sector scan that are read from its position.
 constexpr int kFragmentRecords = 10;
+// Compression units are 16 clusters of at most 4 KiB; larger units are refused rather than
+// decoded into a buffer of whatever size the record claims.
+constexpr uint64_t kMaxCompressionUnitBytes = 1024 * 1024;
+constexpr uint8_t kMaxCompressionUnitShift = 16;
 
 void LogInfo(std::u16string_view text) {
   if (g_pLog) g_pLog->LogInfo(text);
@@ -363,6 +367,12 @@ uint32_t CFileSystem_NTFS::ReadVolumeBytes(uint64_t position, uint8_t* buffer, u
 
 uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, uint32_t count,
                                     uint8_t* buffer) {
+  NtfsCompressedData units;
+  return ReadData(record, offset, count, buffer, units);
+}
+
+uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, uint32_t count,
+                                    uint8_t* buffer, NtfsCompressedData& units) {
   if (count == 0 || !record.HasData() || !layout_) return 0;
   if (!record.NonResident()) {
     const std::span<const uint8_t> value = record.ResidentData();
@@ -371,7 +381,8 @@ uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, ui
     std::memcpy(buffer, value.data() + offset, n);
     return n;
   }
-  const uint32_t done = ReadRuns(record.Runs(), offset, count, buffer);
+  const uint32_t done = record.Compressed() ? ReadCompressed(record, offset, count, buffer, units)
+                                            : ReadRuns(record.Runs(), offset, count, buffer);
   // Bytes between the initialized size and the data size were never written: they read as 0.
   // A read that starts past the data size has none of them.
   const uint64_t from = std::max(record.InitializedSize(), offset);
@@ -408,6 +419,23 @@ uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offs
   return done;
 }
 
+uint64_t CFileSystem_NTFS::CompressionUnitClusters(const MftRecord& record) const {
+  const uint8_t shift = record.CompressionUnitShift();
+  if (shift == 0 || shift > kMaxCompressionUnitShift) return 0;
+  const uint64_t clusters = uint64_t{1} << shift;
+  return layout_->BytesPerCluster <= kMaxCompressionUnitBytes / clusters ? clusters : 0;
+}
+
+uint32_t CFileSystem_NTFS::ReadCompressed(const MftRecord& record, uint64_t offset, uint32_t count,
+                                          uint8_t* buffer, NtfsCompressedData& units) {
+  const uint64_t clusters = CompressionUnitClusters(record);
+  if (clusters == 0) return 0;
+  const NtfsCompressedData::Geometry geometry{layout_->BytesPerCluster, clusters};
+  return units.Read(
+      record.Runs(), geometry, offset, count, buffer,
+      [&](uint64_t at, uint32_t n, uint8_t* to) { return ReadRuns(record.Runs(), at, n, to); });
+}
+
 uint32_t CFileSystem_NTFS::ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset,
                                     uint32_t count) {
   if (record.Start < 0) return 0;
@@ -427,6 +455,13 @@ const MftRecord* CFileSystem_NTFS::RecordOf(int32_t id) {
     return nullptr;
   }
   if (readRecord_->HasAttributeList()) LoadAttributeList(*readRecord_, static_cast<uint64_t>(id));
+  readUnits_.Forget();
+  if (readRecord_->Compressed() && CompressionUnitClusters(*readRecord_) == 0) {
+    volume_log::Error(
+        u"NTFS compressed data: record %d gives a compression unit of 2^%u clusters, which "
+        u"cannot be read",
+        id, static_cast<unsigned>(readRecord_->CompressionUnitShift()));
+  }
   readRecordId_ = id;
   return readRecord_.get();
 }
@@ -439,5 +474,5 @@ uint32_t CFileSystem_NTFS::FileRead(const FoundObject& record, void* buffer, uin
   if (record.Flags & FoundLost) return ReadLost(record, bytes, offset, count);
   if (!EnsureLoaded()) return 0;
   const MftRecord* parsed = RecordOf(record.Id);
-  return parsed ? ReadData(*parsed, offset, count, bytes) : 0;
+  return parsed ? ReadData(*parsed, offset, count, bytes, readUnits_) : 0;
 }

@@ -14,6 +14,7 @@
 
 #include "filesystems/file_system.h"
 #include "filesystems/ntfs_boot.h"
+#include "filesystems/ntfs_compressed_data.h"
 #include "filesystems/ntfs_record.h"
 
 struct AnalysisStatus;
@@ -37,8 +38,9 @@ class CFileSystem_NTFS : public CFileSystem {
   // RecordSize, or 0 when it cannot be read or is neither a "FILE" record nor numbered so.
   uint32_t ReadMftRecord(uint64_t number, std::span<uint8_t> buffer);
   // count bytes of the record's unnamed $DATA from offset: resident bytes from the record,
-  // non-resident ones through its runs, sparse runs and bytes past the initialized size as
-  // zeros. The bytes delivered; fewer when the runs end or a read fails.
+  // non-resident ones through its runs, compressed ones decoded, sparse runs and bytes past the
+  // initialized size as zeros. The bytes delivered; fewer when the runs end, a read fails or
+  // compressed data cannot be decoded.
   uint32_t ReadData(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer);
   // Adds to the record the runs of its $DATA kept in the extension records its attribute list
   // names; each extension record is read once.
@@ -62,8 +64,15 @@ class CFileSystem_NTFS : public CFileSystem {
   bool ReportRecord(uint64_t number, std::span<const uint8_t> raw, bool followList);
   // The value of the record's attribute list, resident or read through its runs.
   std::vector<uint8_t> AttributeListBytes(const MftRecord& record, uint64_t number);
+  uint32_t ReadData(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer,
+                    NtfsCompressedData& units);
   uint32_t ReadRuns(std::span<const DataRun> runs, uint64_t offset, uint32_t count,
                     uint8_t* buffer);
+  // Clusters per compression unit of the record's compressed $DATA; 0 when its unit field is
+  // one this reader refuses.
+  uint64_t CompressionUnitClusters(const MftRecord& record) const;
+  uint32_t ReadCompressed(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer,
+                          NtfsCompressedData& units);
   // count bytes at a byte position of the volume; the bytes delivered.
   uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
   uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);
@@ -87,4 +96,6 @@ class CFileSystem_NTFS : public CFileSystem {
   std::mutex readLock_;
   std::unique_ptr<MftRecord> readRecord_;
   int32_t readRecordId_ = -1;
+  // The last compression unit FileRead decoded, of readRecord_.
+  NtfsCompressedData readUnits_;
 };

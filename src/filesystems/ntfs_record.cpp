@@ -94,6 +94,8 @@ bool MftRecord::Load(std::span<const uint8_t> raw) {
   hasData_ = nonResident_ = sizesKnown_ = false;
   dataSize_ = initializedSize_ = 0;
   valueOffset_ = 0;
+  dataFlags_ = 0;
+  compressionUnitShift_ = 0;
   std::fill(raw_.begin(), raw_.end(), 0);
   std::memcpy(raw_.data(), raw.data(), std::min(raw.size(), raw_.size()));
   if (raw.size() < raw_.size() || std::memcmp(raw_.data(), "FILE", 4) != 0) {
@@ -202,6 +204,8 @@ void MftRecord::TakeDataAttribute(const MftRecord& source, const Attribute& attr
     sizesKnown_ = true;
     dataSize_ = U64(bytes, 48);
     initializedSize_ = std::min(U64(bytes, 56), dataSize_);
+    dataFlags_ = U16(bytes, 12);
+    compressionUnitShift_ = U8(bytes, 34);
   }
   std::vector<DataRun> runs;
   std::u16string problem;

@@ -78,6 +78,12 @@ class MftRecord {
   uint64_t DataSize() const { return dataSize_; }
   uint64_t InitializedSize() const { return initializedSize_; }
   const std::vector<DataRun>& Runs() const { return runs_; }
+  // The attribute's flags (at 12 of its first piece): 0x00FF compression, 0x4000 encrypted,
+  // 0x8000 sparse.
+  uint16_t DataFlags() const { return dataFlags_; }
+  bool Compressed() const { return nonResident_ && (dataFlags_ & 0x00FF) != 0; }
+  // Clusters per compression unit as a power of two (at 34 of the first piece; 4 = 16 clusters).
+  uint8_t CompressionUnitShift() const { return compressionUnitShift_; }
   std::span<const uint8_t> ResidentData() const;
   // The runs and sizes of a non-resident attribute; false when its run list is damaged.
   bool AttributeRuns(const Attribute& attribute, std::vector<DataRun>& runs, uint64_t& size,
@@ -104,6 +110,8 @@ class MftRecord {
   uint64_t dataSize_ = 0;
   uint64_t initializedSize_ = 0;
   uint32_t valueOffset_ = 0;
+  uint16_t dataFlags_ = 0;
+  uint8_t compressionUnitShift_ = 0;
   std::vector<DataRun> runs_;
   // $FILE_NAME values kept in extension records.
   std::vector<std::vector<uint8_t>> extensionNames_;
