@@ -216,6 +216,13 @@ std::optional<std::string> CliOptions::Value(std::string_view name) const {
   return std::nullopt;
 }
 
+std::vector<std::string> CliOptions::Values(std::string_view name) const {
+  std::vector<std::string> values;
+  for (const auto& [option, value] : given_)
+    if (option == name) values.push_back(value);
+  return values;
+}
+
 std::optional<uint64_t> ParseCliNumber(std::string_view text) {
   int base = 10;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {

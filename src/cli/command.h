@@ -69,6 +69,8 @@ class CliOptions {
   bool Has(std::string_view name) const;
   // The last value given for the option.
   std::optional<std::string> Value(std::string_view name) const;
+  // Every value given for the option, in order.
+  std::vector<std::string> Values(std::string_view name) const;
   const std::vector<std::string>& Positional() const { return positional_; }
 
  private:

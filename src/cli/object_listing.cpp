@@ -122,6 +122,12 @@ std::string ParentPath(const std::string& path) {
 
 }  // namespace
 
+bool IsListedObject(const FoundObject& object, int32_t rootId) { return IsRow(object, rootId); }
+
+std::u16string ListedObjectPath(const FoundObjectStore& store, const FoundObject& object) {
+  return ObjectPath(store, object);
+}
+
 std::vector<ObjectRow> ListObjects(CVolume& volume, RowFilter filter) {
   std::vector<ObjectRow> rows;
   FoundObjectStore& store = volume.Store;

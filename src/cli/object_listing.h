@@ -13,6 +13,8 @@
 #include <vector>
 
 class CVolume;
+class FoundObjectStore;
+struct FoundObject;
 
 struct ObjectRow {
   uint64_t volumeOffset = 0;  // bytes from the start of the disk or image
@@ -31,6 +33,11 @@ enum class RowFilter { All, DeletedOnly };
 
 // The rows of the volume's store, sorted by path (a folder before what it holds).
 std::vector<ObjectRow> ListObjects(CVolume& volume, RowFilter filter);
+
+// Whether the object is a row of the listing, and its path there (UTF-16, '/' between names),
+// for a caller that holds the store's lock. The recovery recreates these paths.
+bool IsListedObject(const FoundObject& object, int32_t rootId);
+std::u16string ListedObjectPath(const FoundObjectStore& store, const FoundObject& object);
 
 // The header line of the tab-separated form: the column names in order.
 void WriteTsvHeader(std::ostream& out);

@@ -159,8 +159,15 @@ bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText, st
   });
 }
 
+// An analysis clears the store that a running recovery copies from.
+bool CAnalysisDriver::RefusedForRecovery(const CVolume& volume) const {
+  if (!computer_.RecoveryHolds(volume)) return false;
+  if (g_pLog) g_pLog->LogError(u"Recovery is running from %s: its analysis must wait until it ends", volume.DisplayName);
+  return true;
+}
+
 bool CAnalysisDriver::StartAnalysis(CVolume& volume) {
-  if (volume.State == VolumeStateAnalysing) return false;
+  if (volume.State == VolumeStateAnalysing || RefusedForRecovery(volume)) return false;
   // Queued before the thread starts: an analysis that fails at once takes it off again.
   Enqueue(volume);
   int32_t idle = 0;
@@ -172,6 +179,7 @@ bool CAnalysisDriver::StartAnalysis(CVolume& volume) {
 }
 
 void CAnalysisDriver::StartFileSystemAnalysis(CVolume& volume) {
+  if (RefusedForRecovery(volume)) return;
   SetAnalysedVolume(volume, false);
   status_.Running = 1;
   status_.ProgressPos = 0;
@@ -185,6 +193,7 @@ void CAnalysisDriver::StartFileSystemAnalysis(CVolume& volume) {
 }
 
 void CAnalysisDriver::StartSectorScan(CVolume& volume, int32_t lostDrivesOnly) {
+  if (RefusedForRecovery(volume)) return;
   volume.SectorScanOption = lostDrivesOnly;
   status_.Running = 1;
   status_.ProgressPos = 0;

@@ -94,6 +94,7 @@ class CAnalysisDriver {
   void Post(uint32_t message, uintptr_t wParam);
   void SendStatus(uint32_t textNumber);
   bool CreateAnalyser(CVolume& volume);
+  bool RefusedForRecovery(const CVolume& volume) const;
 
   CLocalComputer& computer_;
   AnalysisStatus& status_;

@@ -10,6 +10,7 @@
 
 #include "app/log.h"
 #include "filesystems/found_object.h"
+#include "recovery/recovery.h"
 #include "signatures/file_types.h"
 #include "volumes/analysis_driver.h"
 #include "volumes/analysis_status.h"
@@ -66,6 +67,15 @@ class CLocalComputer {
   AnalysisStatus* const Status;
   // Runs the analyses of the volumes above and keeps their queue.
   CAnalysisDriver Analysis;
+
+  // The two recovery jobs: Recover (to DestinationFolder) and Try To Open (to TemporaryFolder,
+  // with its TemporaryFiles). Declared after the list and the status record they use.
+  CRecovery MainJob{*this, CRecovery::Kind::Main};
+  CRecovery TryOpenJob{*this, CRecovery::Kind::TryOpen};
+  // True while a recovery job copies from the volume: its analysis must wait.
+  bool RecoveryHolds(const CVolume& volume) const {
+    return MainJob.HeldVolume() == &volume || TryOpenJob.HeldVolume() == &volume;
+  }
 
   // Identifiers of drive nodes: -31, -32, ... Safe to call from any thread.
   int32_t NextRecordId() { return nextVolumeId_.fetch_sub(1) - 1; }
