@@ -1,6 +1,8 @@
 // Fuzz target for the NTFS analyser. The bases are the images of tests/fixtures/ntfs_images.sh
 // (found through LUMENARD_FIXTURES): nested folders, resident, fragmented, sparse and deleted
-// files, a file whose record needs an attribute list, and a volume of 4096-byte records. Each
+// files, a file whose record needs an attribute list, and a volume of 4096-byte records; and the
+// image of tests/fixtures/ntfs_compressed.sh, whose compressed files put the LZNT1 decoder and
+// the compression units under the patches (their data lies past the MFT). Each
 // is read once; a run sees one of them through patches taken from the input, so that no run
 // copies an image. Whatever the bytes, the walk, the record parser, the fragment parser and
 // the data reads must stay inside their buffers, end, and report only objects that a store
@@ -68,7 +70,8 @@ Base LoadBase(const char* name) {
 }
 
 const Base& Bases(int which) {
-  static const Base bases[3] = {LoadBase("basic"), LoadBase("listed"), LoadBase("record4k")};
+  static const Base bases[4] = {LoadBase("basic"), LoadBase("listed"), LoadBase("record4k"),
+                                LoadBase("compressed")};
   return bases[which];
 }
 
@@ -161,7 +164,7 @@ void ReadObject(CFileSystem_NTFS& ntfs, const FoundObject& record, uint64_t offs
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  const Base& base = Bases(data[0] % 3);
+  const Base& base = Bases(data[0] % 4);
   std::vector<Patch> patches = ReadPatches(base, std::span<const uint8_t>(data + 1, size - 1));
   const uint64_t firstPatch = patches.empty() ? base.mftOffset : patches.front().at;
   PatchedVolume volume(base.bytes, std::move(patches));
