@@ -176,8 +176,9 @@ bool RecoverVolume(CVolume& volume, const std::u16string& folder, const RecoverR
   if (request.deletedOnly)
     std::erase_if(job.List,
                   [](const FoundObject* object) { return !(object->Flags & FoundDeleted); });
-  if (job.List.empty()) return true;
+  // Each volume's folder is made, also for a volume with nothing to recover.
   platform::CreateFolders(folder);
+  if (job.List.empty()) return true;
   if (!CheckDestination(job, volume, folder, false)) return false;
   SetDestinationSetting(folder, request.flat);
 
