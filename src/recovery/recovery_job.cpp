@@ -163,6 +163,14 @@ bool StartRun(CRecovery& job, CVolume& volume, bool resetCount) {
   job.Index = 0;
   job.Run.DiskFull = false;
   CopySettings(job);
+  // Never a relative path: the copies would land wherever the program was started.
+  if (job.Run.Destination.empty()) {
+    if (job.JobKind() == CRecovery::Kind::Main) {
+      recovery_log::Text(LogLevelError, u"Recovery: no destination folder is set");
+      return false;
+    }
+    job.Run.Destination = platform::TempFolder();
+  }
   ClearRunResults(job);
   job.Run.Use = job.Computer().Volumes.Use(&volume);
   // Set once, before the thread runs: a stop that comes at any later moment stays a stop.
