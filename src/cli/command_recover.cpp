@@ -118,9 +118,22 @@ void PrintLines(ProgressBar& bar, ErrorLines& errors) {
   std::cerr.flush();
 }
 
+std::string FilesLabel(const std::string& label, int done, int files) {
+  return label + " " + std::to_string(done) + "/" + std::to_string(files) + " files";
+}
+
 // Runs the job to its end, drawing the bar and passing Ctrl-C on as a stop.
 void FollowRun(CRecovery& job, ErrorLines& errors, const std::string& label) {
-  const int files = static_cast<int>(job.List.size());
+  // Files before each list position: folders of the list are not counted.
+  std::vector<int> filesBefore(job.List.size() + 1, 0);
+  for (size_t i = 0; i < job.List.size(); ++i)
+    filesBefore[i + 1] = filesBefore[i] + ((job.List[i]->Flags & FoundFolder) ? 0 : 1);
+  const int files = filesBefore.back();
+  auto filesDone = [&](bool current) {
+    const size_t index = std::min(
+        static_cast<size_t>(std::max(job.Index.load(), 0)) + (current ? 1 : 0), job.List.size());
+    return filesBefore[index];
+  };
   ProgressBar bar(label, ListedBytes(job));
   bool stopping = false;
   while (!job.Wait(static_cast<uint32_t>(kPollInterval.count()))) {
@@ -131,11 +144,11 @@ void FollowRun(CRecovery& job, ErrorLines& errors, const std::string& label) {
       std::cerr << "lumenard-cli: stopping after the current piece\n";
     }
     PrintLines(bar, errors);
-    bar.SetLabel(label + " " + std::to_string(std::min(job.Index.load() + 1, files)) + "/" +
-                 std::to_string(files));
+    bar.SetLabel(FilesLabel(label, filesDone(true), files));
     bar.Update(static_cast<uint64_t>(job.BytesWritten.load()));
   }
   PrintLines(bar, errors);
+  bar.SetLabel(FilesLabel(label, filesDone(false), files));
   bar.Update(static_cast<uint64_t>(job.BytesWritten.load()));
   bar.Finish();
 }

@@ -93,10 +93,13 @@ SameDisk FolderIsOnDevice(std::u16string_view folder, std::u16string_view device
   return SameDisk::No;
 }
 
+// Not in every SDK's headers.
+constexpr uint32_t kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED
+constexpr uint32_t kFileTooLarge = 223;        // ERROR_FILE_TOO_LARGE
+
 bool IsDiskFullError(uint32_t code) {
-  return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ||
-         code == ERROR_DISK_QUOTA_EXCEEDED;
+  return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == kDiskQuotaExceeded;
 }
-bool IsFileTooLargeError(uint32_t code) { return code == ERROR_FILE_TOO_LARGE; }
+bool IsFileTooLargeError(uint32_t code) { return code == kFileTooLarge; }
 
 }  // namespace platform
