@@ -118,4 +118,26 @@ std::u16string NumberedName(std::u16string_view name, unsigned n) {
   return FitWithSuffix(name, u" (" + platform::Utf8ToUtf16(std::to_string(n)) + u")");
 }
 
-std::u16string FoldedName(std::u16string_view path) { return platform::AsciiLower(path); }
+namespace {
+
+// Lower case as NTFS compares names, for the alphabets names are mostly written in (Latin,
+// Greek, Cyrillic); the same table on both systems.
+char16_t FoldUnit(char16_t c) {
+  if (c < 0x80) return platform::AsciiToLower(c);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 0x20);
+  if (c >= 0x100 && c <= 0x137 && (c & 1) == 0) return static_cast<char16_t>(c + 1);
+  if (c >= 0x139 && c <= 0x148 && (c & 1) == 1) return static_cast<char16_t>(c + 1);
+  if (c >= 0x14A && c <= 0x177 && (c & 1) == 0) return static_cast<char16_t>(c + 1);
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 0x20);
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
+  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 0x20);
+  return c;
+}
+
+}  // namespace
+
+std::u16string FoldedName(std::u16string_view path) {
+  std::u16string folded(path);
+  for (char16_t& c : folded) c = FoldUnit(c);
+  return folded;
+}

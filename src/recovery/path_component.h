@@ -24,6 +24,7 @@ std::u16string SanitisePathComponent(std::u16string_view name);
 // "name (n).ext" for the n-th name taken already; n > 0. Stays within the component limits.
 std::u16string NumberedName(std::u16string_view name, unsigned n);
 
-// The name folded for comparison: the same for names that differ only by ASCII case, as
-// Windows sees them, so that the rule gives the same names on both systems.
+// The name folded for comparison: the same for names that differ only by case (ASCII, Latin,
+// Greek, Cyrillic), as Windows sees them, so that the rule gives the same names on both
+// systems.
 std::u16string FoldedName(std::u16string_view path);

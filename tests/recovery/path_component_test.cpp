@@ -68,4 +68,7 @@ TEST(PathComponent, NumberedNamesKeepTheExtensionAndTheLimits) {
   EXPECT_EQ(numbered.size(), kMaxComponentUnits);
   EXPECT_TRUE(numbered.ends_with(u"b (3).txt"));
   EXPECT_EQ(FoldedName(u"Photo.JPG"), FoldedName(u"photo.jpg"));
+  EXPECT_EQ(FoldedName(u"\x00C9T\x00C9.txt"), FoldedName(u"\x00E9t\x00E9.TXT"));
+  EXPECT_EQ(FoldedName(u"\x041F\x0420\x0418"), FoldedName(u"\x043F\x0440\x0438"));
+  EXPECT_NE(FoldedName(u"a\x00D7b"), FoldedName(u"a\x00F7b"));
 }
