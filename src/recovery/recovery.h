@@ -118,6 +118,11 @@ class CRecovery {
   using DiskCheck = std::function<platform::SameDisk(const std::u16string& folder, CVolume&)>;
   void SetDiskCheck(DiskCheck check) { diskCheck_ = std::move(check); }
 
+  // How Try To Open opens its copy; the shell's "open" by default.
+  using Opener = std::function<bool(const std::u16string& path)>;
+  void SetOpener(Opener opener) { opener_ = std::move(opener); }
+  Opener OpenerOf() const { return opener_; }
+
   // The outcome of every listed object of the last run, in list order.
   std::vector<RecoveryResult> Results() const;
   // True while the run's thread works.
@@ -170,6 +175,7 @@ class CRecovery {
   IRecoveryPrompter* prompter_ = nullptr;
   FolderPathRule folderPathRule_;
   DiskCheck diskCheck_;
+  Opener opener_;
 };
 
 // Fills the job's list from the selection: files below a selected folder, depth first, each

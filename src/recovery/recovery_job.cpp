@@ -135,7 +135,8 @@ void TryOpenThreadProc(CRecovery& job) {
       }
       // Only a copy this run completed is opened, never a file an earlier run left there.
       if (complete && !path.empty() && platform::FileExists(path)) {
-        if (platform::ShellOpen(path, u"open"))
+        const CRecovery::Opener opener = job.OpenerOf();
+        if (opener ? opener(path) : platform::ShellOpen(path, u"open"))
           recovery_log::Line(LogLevelInfo, kTextOpened, path);
         else
           recovery_log::Text(LogLevelError, u"Opening file: \"%s\" failed! System error code: %d",

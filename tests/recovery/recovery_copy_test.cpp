@@ -176,6 +176,11 @@ TEST_F(RecoveryCopy, NothingIsWrittenOutsideTheDestination) {
 TEST_F(RecoveryCopy, TryOpenListsEveryCopyAndDeletesThemOnYes) {
   CRecovery& tryOpen = computer_->TryOpenJob;
   tryOpen.SetPrompter(&prompter_);
+  std::vector<std::u16string> opened;
+  tryOpen.SetOpener([&](const std::u16string& path) {
+    opened.push_back(path);
+    return true;
+  });
   const std::u16string temporary = destination_.File(u"temp");
   std::copy(temporary.begin(), temporary.end(), app_.Settings.TemporaryFolder);
   ASSERT_TRUE(platform::CreateFolder(temporary));
@@ -187,10 +192,22 @@ TEST_F(RecoveryCopy, TryOpenListsEveryCopyAndDeletesThemOnYes) {
   ASSERT_TRUE(tryOpen.Wait(30000));
   const std::vector<std::u16string> copies = tryOpen.TemporaryFiles();
   ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(opened, std::vector<std::u16string>{copies.back()}) << "the last copy, once";
+  EXPECT_TRUE(Logged(u"opened successfully"));
+  // A copy that fails opens nothing, not even a file an earlier run left at its path.
+  opened.clear();
+  FoundObject* unreadable = AddFile(u"stale.txt", int64_t{1} << 40, 10);
+  ASSERT_TRUE(testing_support::WriteWholeFile(platform::JoinPath(temporary, u"stale.txt"), {1}));
+  Selection again(volume_, {unreadable});
+  BuildRecoveryList(tryOpen, again);
+  ASSERT_TRUE(StartTryOpen(tryOpen, volume_));
+  ASSERT_TRUE(tryOpen.Wait(30000));
+  EXPECT_TRUE(opened.empty());
   prompter_.deleteTemporary = true;
   DeleteTemporaryFiles(tryOpen);
   for (const std::u16string& copy : copies) EXPECT_FALSE(platform::FileExists(copy));
   tryOpen.SetPrompter(nullptr);
+  tryOpen.SetOpener(nullptr);
 }
 
 TEST_F(RecoveryCopy, ASecondJobAndAnAnalysisWaitWhileARunHoldsTheVolume) {
