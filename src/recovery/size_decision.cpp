@@ -16,7 +16,7 @@ const FileTypeDatabase* Types(CRecovery& job) {
   return g_pFileTypes ? g_pFileTypes : &job.Computer().FileTypes;
 }
 
-// The volume's file positions in order, made once per run from the store: the size question
+// The volume's object positions in order, made once per run from the store: the size question
 // of a run of many lost files would otherwise walk the store for each.
 const std::vector<std::pair<int64_t, int16_t>>& Positions(CRecovery& job) {
   CRecovery::RunState& run = job.Run;
@@ -24,8 +24,10 @@ const std::vector<std::pair<int64_t, int16_t>>& Positions(CRecovery& job) {
   run.PositionsMade = true;
   FoundObjectStore& store = job.SourceVolume->Store;
   FoundObjectStore::Guard guard = store.Lock();
+  // Every found object counts, folders too, as in the store's own order by position; the
+  // nodes the store makes for the tree lie nowhere.
   for (const FoundObject* object : store.AllObjects())
-    if (!(object->Flags & (FoundFolder | FoundDriveNode)))
+    if (!(object->Flags & FoundDriveNode) && object->Id >= 0 && object->Start > 0)
       run.Positions.emplace_back(object->Start, object->FileTypeId);
   std::sort(run.Positions.begin(), run.Positions.end());
   return run.Positions;
