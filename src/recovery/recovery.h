@@ -191,6 +191,10 @@ int CheckDestination(CRecovery& job, CVolume& source, const std::u16string& path
 // job runs already (either job), the list is empty or the volume is analysed.
 bool StartRecovery(CRecovery& job, CVolume& volume);
 bool StartTryOpen(CRecovery& job, CVolume& volume);
+// What the main window does on UM_START_RECOVERY: "Creating recovery list.", the list from the
+// selection ("Recovery list is empty!" and false when nothing is in it), "Recovery started."
+// and StartRecovery.
+bool BeginRecovery(CRecovery& job, IRecoverySelection& selection);
 // The two threads' bodies: copy the list, then (Try To Open) open the last copy.
 void RecoveryThreadProc(CRecovery& job);
 void TryOpenThreadProc(CRecovery& job);

@@ -151,10 +151,7 @@ namespace {
 
 bool StartRun(CRecovery& job, CVolume& volume, bool resetCount) {
   if (job.IsRunning() || OtherJob(job).IsRunning()) return false;
-  if (job.List.empty()) {
-    recovery_log::Line(LogLevelError, kTextListEmpty);
-    return false;
-  }
+  if (job.List.empty()) return false;
   if (job.Run.Thread.joinable()) job.Run.Thread.join();
   job.SourceVolume = &volume;
   if (resetCount) job.RecoveredCount = 0;
@@ -193,6 +190,16 @@ bool StartRun(CRecovery& job, CVolume& volume, bool resetCount) {
 
 bool StartRecovery(CRecovery& job, CVolume& volume) { return StartRun(job, volume, true); }
 bool StartTryOpen(CRecovery& job, CVolume& volume) { return StartRun(job, volume, false); }
+
+bool BeginRecovery(CRecovery& job, IRecoverySelection& selection) {
+  recovery_log::Line(LogLevelInfo, kTextCreatingList);
+  if (BuildRecoveryList(job, selection) == 0 || !job.SourceVolume) {
+    recovery_log::Line(LogLevelError, kTextListEmpty);
+    return false;
+  }
+  recovery_log::Line(LogLevelInfo, kTextRecoveryStarted);
+  return StartRecovery(job, *job.SourceVolume);
+}
 
 int StopRecovery(CRecovery& job) {
   job.Status().RecoveryContinue = 0;

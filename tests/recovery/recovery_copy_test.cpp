@@ -243,3 +243,17 @@ TEST_F(RecoveryCopy, AFullDestinationStopsTheRunWithOneMessage) {
   EXPECT_TRUE(Logged(u"is full: recovery stopped."));
 }
 #endif
+
+TEST_F(RecoveryCopy, TheStartOfARecoverCommandLogsItsStepsAndRefusesAnEmptyList) {
+  FoundObject* emptyFolder = Add(u"Nothing here", FoundFolder, 7, 0, 0, 0);
+  Selection tree(volume_, {emptyFolder}, IRecoverySelection::Control::FolderTree);
+  EXPECT_FALSE(BeginRecovery(job(), tree));
+  EXPECT_TRUE(Logged(u"Creating recovery list."));
+  EXPECT_TRUE(Logged(u"Recovery list is empty!"));
+  FoundObject* file = AddFile(u"a.txt", 0, 10);
+  Selection list(volume_, {file});
+  ASSERT_TRUE(BeginRecovery(job(), list));
+  ASSERT_TRUE(job().Wait(30000));
+  EXPECT_TRUE(Logged(u"Recovery started."));
+  EXPECT_EQ(Recovered(u"a.txt"), Original(0, 10));
+}
