@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <map>
 #include <memory>
 
@@ -63,11 +65,15 @@ class CVolumeExploreView {
   void ShowRightPane(RightPaneKind kind, CVolume* volume);
   HTREEITEM InsertVolume(HTREEITEM parent, CVolume* volume);
   CVolume* VolumeOfItem(HTREEITEM item) const;
+  HWND RightPaneWindow(RightPaneKind kind) const;
+  void HidePane(RightPaneKind kind);
 
   HWND parent_ = nullptr;
   HWND tree_ = nullptr;
   HWND host_ = nullptr;
   HIMAGELIST images_ = nullptr;
+  // Set while the tree is rebuilt: its selection notifications then mean nothing.
+  bool refreshing_ = false;
   std::map<const CVolume*, HTREEITEM> items_;
   RightPaneKind currentPane_ = RightPaneKind::None;
   RightPaneKind previousPane_ = RightPaneKind::None;
