@@ -1,5 +1,9 @@
 #include "ui/dialogs/drive_image_dialogs.h"
 
+// <windows.h> makes LoadImage the name of its function that loads icons and bitmaps; here it is
+// the engine's, which loads drive images.
+#undef LoadImage
+
 #include <commdlg.h>
 
 #include <memory>
@@ -34,7 +38,11 @@ std::u16string DefaultImageName(CVolume& volume) {
   const std::u16string label = platform::Trim(volume.Label);
   // Drives without a letter (images, partitions, disks on Linux) are named by their display name.
   if (volume.Letter == 0 || volume.Kind != VolumeKindLogical) {
-    const std::u16string name = volume.GetDisplayName();
+    std::u16string name = volume.GetDisplayName();
+    // An image's own extension would otherwise stand in for ".dsk".
+    if (const size_t dot = name.rfind(u'.');
+        volume.Kind == VolumeKindImage && dot != std::u16string::npos && dot != 0)
+      name.resize(dot);
     return FileNameSafe(u"Image from drive " + (name.empty() ? std::u16string(u"?") : name));
   }
   if (label.empty()) return FileNameSafe(platform::Format(u"Image from drive %C", volume.Letter));
@@ -83,10 +91,11 @@ CVolume* LoadImageAsDrive(HWND owner, const std::u16string& path) {
   return volume;
 }
 
-// The tree adds the node of a drive that joined the list.
+// The tree adds the node of a drive that joined the list, and selects it: the user asked for it.
 void AnnounceNewDrive(HWND owner, CVolume* volume) {
   if (owner && volume)
-    ::SendMessageW(owner, UM_FOUND_VOLUME_ADDED, reinterpret_cast<WPARAM>(volume), 0);
+    ::SendMessageW(owner, UM_FOUND_VOLUME_ADDED, reinterpret_cast<WPARAM>(volume),
+                   kSelectAddedDrive);
 }
 
 }  // namespace
@@ -108,7 +117,7 @@ void RunCreateDriveImage(HWND owner, CVolume& volume) {
     StopImageThread(*job, 30000);
     return;
   }
-  if (!dialog.LoadImage()) return;
+  if (!dialog.ShouldLoadImage()) return;
   AnnounceNewDrive(owner, LoadImageAsDrive(owner, path));
 }
 

@@ -6,6 +6,10 @@
 
 class CVolume;
 
+// The lParam of the UM_FOUND_VOLUME_ADDED these commands send to their owner: the tree selects
+// the new drive (a partition found by an analysis is only added).
+constexpr LPARAM kSelectAddedDrive = 1;
+
 // Asks for the image file, copies the volume into it and, when the copy is complete (or the
 // user keeps an incomplete one), loads the image as a drive.
 void RunCreateDriveImage(HWND owner, CVolume& volume);

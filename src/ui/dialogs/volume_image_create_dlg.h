@@ -27,7 +27,7 @@ class CVolumeImage_CreateDlg : public ui::CDialog {
   explicit CVolumeImage_CreateDlg(std::shared_ptr<ImageJob> job);
 
   // After DoModal: the image is to be loaded as a drive (complete, or kept by the user).
-  bool LoadImage() const { return loadImage_; }
+  bool ShouldLoadImage() const { return loadImage_; }
   ImageOutcome Outcome() const { return job_->Outcome.load(); }
 
   // The timer of the progress, every 250 ms.

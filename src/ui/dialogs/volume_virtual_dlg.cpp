@@ -15,6 +15,10 @@ SizeUnit InitialVirtualDriveUnit(uint64_t driveBytes) {
   return SizeUnit::Kb;
 }
 
+std::u16string UnitLabel(SizeUnit unit) {
+  return unit == SizeUnit::Gb ? u"GB" : unit == SizeUnit::Mb ? u"MB" : u"KB";
+}
+
 CVolumeVirtualDlg::CVolumeVirtualDlg(CVolume& volume)
     : CDialog(IDD_VOLUME_VIRTUAL), volume_(volume), driveBytes_(volume.TotalBytes) {}
 
@@ -25,7 +29,11 @@ bool CVolumeVirtualDlg::OnInit() {
       ::SendDlgItemMessageW(Handle(), combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     ::SendDlgItemMessageW(Handle(), combo, CB_SETCURSEL, static_cast<WPARAM>(unit), 0);
   }
-  CWindow(Item(IDC_VIRTUAL_DRIVE_SIZE)).SetText(DriveSizeLabel(driveBytes_));
+  // The ends of the range bar in the unit the drive is measured in: "0 GB" and "931.5 GB",
+  // or "0 MB" and "1.4 MB" for a floppy.
+  const std::u16string unitName = UnitLabel(unit);
+  CWindow(Item(IDC_VIRTUAL_ZERO)).SetText(u"0 " + unitName);
+  CWindow(Item(IDC_VIRTUAL_DRIVE_SIZE)).SetText(SizeText(driveBytes_, unit) + u" " + unitName);
   sizeBytes_ = driveBytes_;
   SetEditText(IDC_VIRTUAL_START, SizeText(0, unit));
   SetEditText(IDC_VIRTUAL_SIZE, SizeText(driveBytes_, unit));

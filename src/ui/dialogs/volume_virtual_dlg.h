@@ -11,6 +11,8 @@ class CVolume;
 
 // The unit the edits start in: the largest one in which the drive measures at least one.
 SizeUnit InitialVirtualDriveUnit(uint64_t driveBytes);
+// The unit as the labels at the ends of the range bar name it: "GB", "MB", "KB".
+std::u16string UnitLabel(SizeUnit unit);
 
 class CVolumeVirtualDlg : public ui::CDialog {
  public:

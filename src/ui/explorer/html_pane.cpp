@@ -9,6 +9,7 @@
 
 #include "platform/text.h"
 #include "ui/explorer/html_text.h"
+#include "ui/explorer/stock_icons.h"
 #include "ui/framework/library.h"
 #include "ui/framework/module.h"
 
@@ -89,12 +90,6 @@ bool RegisterBrowserHost() {
   return registered;
 }
 
-HICON ShellIcon(int index) {
-  HICON icon = nullptr;
-  ::ExtractIconExW(L"shell32.dll", index, nullptr, &icon, 1);
-  return icon;
-}
-
 enum class IconLook { Plain, Deleted, Lost };
 
 // A 16 x 16 picture of the icon on white: faded for deleted objects, with a red mark for lost.
@@ -118,13 +113,6 @@ HBITMAP LegendBitmap(HICON icon, IconLook look) {
   RECT all{0, 0, 16, 16};
   ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   if (icon) ::DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
-  ::GdiFlush();
-  auto* pixels = static_cast<uint8_t*>(bits);
-  for (int i = 0; i < 16 * 16 * 4; ++i) {
-    if (look == IconLook::Deleted && i % 4 != 3)
-      pixels[i] = static_cast<uint8_t>((pixels[i] + 510) / 3);
-    if (i % 4 == 3) pixels[i] = 255;
-  }
   if (look == IconLook::Lost) {
     HBRUSH red = ::CreateSolidBrush(RGB(208, 48, 48));
     HGDIOBJ oldBrush = ::SelectObject(dc, red);
@@ -134,24 +122,32 @@ HBITMAP LegendBitmap(HICON icon, IconLook look) {
     ::SelectObject(dc, oldBrush);
     ::DeleteObject(red);
   }
+  // GDI leaves the alpha bytes at 0, which the image list would take for transparent.
+  ::GdiFlush();
+  auto* pixels = static_cast<uint8_t*>(bits);
+  for (int i = 0; i < 16 * 16 * 4; ++i) {
+    if (look == IconLook::Deleted && i % 4 != 3)
+      pixels[i] = static_cast<uint8_t>((pixels[i] + 510) / 3);
+    if (i % 4 == 3) pixels[i] = 255;
+  }
   ::SelectObject(dc, previous);
   ::DeleteDC(dc);
   return bitmap;
 }
 
 struct IconChoice {
-  int shellIndex;
+  ShellIcon shellIcon;
   IconLook look;
 };
 
 IconChoice IconFor(std::u16string_view name) {
-  if (name == u"drive") return {8, IconLook::Plain};
-  if (name == u"folder") return {3, IconLook::Plain};
-  if (name == u"deleted-folder") return {3, IconLook::Deleted};
-  if (name == u"lost-folder") return {3, IconLook::Lost};
-  if (name == u"deleted-file") return {0, IconLook::Deleted};
-  if (name == u"lost-file") return {0, IconLook::Lost};
-  return {0, IconLook::Plain};
+  if (name == u"drive") return {ShellIcon::FixedDrive, IconLook::Plain};
+  if (name == u"folder") return {ShellIcon::Folder, IconLook::Plain};
+  if (name == u"deleted-folder") return {ShellIcon::Folder, IconLook::Deleted};
+  if (name == u"lost-folder") return {ShellIcon::Folder, IconLook::Lost};
+  if (name == u"deleted-file") return {ShellIcon::File, IconLook::Deleted};
+  if (name == u"lost-file") return {ShellIcon::File, IconLook::Lost};
+  return {ShellIcon::File, IconLook::Plain};
 }
 
 HWND CreateLegendList(HWND parent, std::u16string_view html) {
@@ -171,7 +167,7 @@ HWND CreateLegendList(HWND parent, std::u16string_view html) {
   int row = 0;
   for (const LegendEntry& entry : LegendEntries(html)) {
     const IconChoice choice = IconFor(entry.Icon);
-    HICON icon = ShellIcon(choice.shellIndex);
+    HICON icon = SmallShellIcon(choice.shellIcon);
     HBITMAP bitmap = LegendBitmap(icon, choice.look);
     if (icon) ::DestroyIcon(icon);
     const int image = bitmap ? ImageList_Add(images, bitmap, nullptr) : -1;
@@ -184,6 +180,7 @@ HWND CreateLegendList(HWND parent, std::u16string_view html) {
     ListView_InsertItem(list, &item);
   }
   ListView_SetImageList(list, images, LVSIL_SMALL);
+  ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE);
   return list;
 }
 

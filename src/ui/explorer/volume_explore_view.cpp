@@ -8,8 +8,10 @@
 
 #include "app/messages.h"
 #include "platform/text.h"
+#include "ui/dialogs/drive_image_dialogs.h"
 #include "ui/explorer/my_computer_view.h"
 #include "ui/explorer/recycle_bin_view.h"
+#include "ui/explorer/stock_icons.h"
 #include "ui/explorer/volume_info_view.h"
 #include "ui/framework/module.h"
 #include "volumes/computer.h"
@@ -22,48 +24,34 @@ constexpr int kTreeId = 1001;
 // The current object changed; lParam tells the data viewers it came from the tree.
 constexpr LPARAM kFromTree = 256;
 
-// Icons of shell32.dll by position; the same on every Windows version and under Wine.
-enum ShellIcon { IconComputer = 15, IconDisk = 8, IconRemovable = 7, IconBin = 31, IconImage = 12 };
-
-int ImageIndexOf(int shellIndex) {
-  switch (shellIndex) {
-    case IconComputer:
-      return 0;
-    case IconDisk:
-      return 1;
-    case IconRemovable:
-      return 2;
-    case IconBin:
-      return 3;
-    default:
-      return 4;
-  }
-}
+// The tree's images, in the order of the image list.
+constexpr ShellIcon kDriveIcons[] = {ShellIcon::Computer, ShellIcon::FixedDrive,
+                                     ShellIcon::RemovableDrive, ShellIcon::RecycleBin,
+                                     ShellIcon::ImageFile};
+enum DriveImage { ImageComputer, ImageDisk, ImageRemovable, ImageBin, ImageFile };
 
 HIMAGELIST CreateDriveImages() {
   HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 5, 0);
-  for (int index : {IconComputer, IconDisk, IconRemovable, IconBin, IconImage}) {
-    HICON icon = nullptr;
-    ::ExtractIconExW(L"shell32.dll", index, nullptr, &icon, 1);
-    if (!icon) icon = ::LoadIconW(nullptr, IDI_APPLICATION);
+  for (ShellIcon which : kDriveIcons) {
+    HICON icon = SmallShellIcon(which);
     ImageList_AddIcon(images, icon);
-    ::DestroyIcon(icon);
+    if (icon) ::DestroyIcon(icon);
   }
   return images;
 }
 
-int ShellIconOf(const CVolume& volume) {
+int ImageOf(const CVolume& volume) {
   switch (volume.Kind) {
     case VolumeKindComputer:
-      return IconComputer;
+      return ImageComputer;
     case VolumeKindRecycleBin:
-      return IconBin;
+      return ImageBin;
     case VolumeKindImage:
-      return IconImage;
+      return ImageFile;
     case VolumeKindLogical:
-      return volume.DriveType == DRIVE_REMOVABLE ? IconRemovable : IconDisk;
+      return volume.DriveType == DRIVE_REMOVABLE ? ImageRemovable : ImageDisk;
     default:
-      return IconDisk;
+      return ImageDisk;
   }
 }
 
@@ -161,7 +149,7 @@ CVolume* CVolumeExploreView::SelectedVolume() const {
 
 HTREEITEM CVolumeExploreView::InsertVolume(HTREEITEM parent, CVolume* volume) {
   const std::u16string text = NodeText(*volume);
-  const int image = ImageIndexOf(ShellIconOf(*volume));
+  const int image = ImageOf(*volume);
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
   insert.hInsertAfter = TVI_LAST;
@@ -351,6 +339,7 @@ bool CVolumeExploreView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, L
     case UM_FOUND_VOLUME_ADDED:
       // The drive is listed already (the list posts after adding); its node joins the tree.
       Refresh();
+      if (lParam == kSelectAddedDrive) SelectVolume(reinterpret_cast<const CVolume*>(wParam));
       break;
     default:
       return false;
