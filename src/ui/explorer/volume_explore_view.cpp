@@ -306,6 +306,9 @@ void CVolumeExploreView::LayoutRightPane() {
   }
   if (HWND window = RightPaneWindow(currentPane_))
     ::MoveWindow(window, 0, 0, client.right, client.bottom, TRUE);
+  if (infoView_ &&
+      (currentPane_ == RightPaneKind::VolumeInfo || currentPane_ == RightPaneKind::DriveInfo))
+    infoView_->FitColumns();
 }
 
 bool CVolumeExploreView::OnNotify(const NMHDR& header, LRESULT& result) {

@@ -46,3 +46,10 @@ void CVolumeInfoView::ShowVolume(CVolume* volume) {
     ++row;
   }
 }
+
+void CVolumeInfoView::FitColumns() {
+  RECT client;
+  ::GetClientRect(list_, &client);
+  const int names = ListView_GetColumnWidth(list_, 0);
+  if (client.right > names + 40) ListView_SetColumnWidth(list_, 1, client.right - names);
+}

@@ -12,6 +12,8 @@ class CVolumeInfoView {
   HWND Handle() const { return list_; }
   // Shows the facts of the volume; an empty list for null.
   void ShowVolume(CVolume* volume);
+  // The value column takes the width the names leave.
+  void FitColumns();
 
  private:
   HWND list_ = nullptr;
