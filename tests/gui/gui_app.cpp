@@ -172,21 +172,15 @@ bool HasChildWithText(HWND window, const wchar_t* text) {
   return search.found;
 }
 
-// An item of another process's combo box, read through memory of that process.
-std::wstring ComboItemText(HANDLE process, HWND combo, int index) {
-  constexpr size_t kChars = 1024;
+// An item of another process's combo box.
+std::wstring ComboItemText(HANDLE, HWND combo, int index) {
+  // A message of the system's own controls: the system carries the text between the
+  // processes, so the buffer is this process's.
   const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length < 0 || static_cast<size_t>(length) >= kChars) return {};
-  auto* remote = static_cast<uint8_t*>(
-      VirtualAllocEx(process, nullptr, kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-  if (!remote) return {};
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(remote));
-  std::vector<wchar_t> buffer(kChars + 1, L'\0');
-  std::wstring text;
-  if (ReadProcessMemory(process, remote, buffer.data(), kChars * sizeof(wchar_t), nullptr))
-    text = buffer.data();
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  return text;
+  if (length < 0 || length > 4096) return {};
+  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
 }
 
 // ---- screenshots

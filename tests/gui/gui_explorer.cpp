@@ -222,15 +222,13 @@ std::wstring StatusPaneText(HANDLE process, HWND bar, int pane) {
   return text.data();
 }
 
-std::wstring ComboItemText(HANDLE process, HWND combo, int index) {
-  constexpr size_t kChars = 1024;
+std::wstring ComboItemText(HANDLE, HWND combo, int index) {
+  // A message of the system's own controls: the system carries the text between the
+  // processes, so the buffer is this process's.
   const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length < 0 || static_cast<size_t>(length) >= kChars) return {};
-  RemoteBuffer buffer(process, kChars * sizeof(wchar_t));
-  if (!buffer.Address()) return {};
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buffer.Address()));
-  std::vector<wchar_t> text(kChars + 1, L'\0');
-  buffer.Read(text.data(), kChars * sizeof(wchar_t));
+  if (length < 0 || length > 4096) return {};
+  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   return text.data();
 }
 
