@@ -623,25 +623,76 @@ TEST(ImageDialogTexts, SpeedWaitsForASecondAndReadsKilobytesPerSecond) {
 // ---- the Recycle Bin node
 
 TEST_F(ViewsTest, RecycleBinNodeListsTheBin) {
-  const std::vector<TreeNode> nodes = TreeNodes(host.view.Handle());
-  ASSERT_FALSE(nodes.empty());
+  // A file deleted to the bin, as Explorer deletes it.
+  TempFolder folder;
+  const std::u16string doomed = folder.File(u"lumenard bin test.txt");
+  ASSERT_TRUE(testing_support::WriteWholeFile(doomed, {'b', 'i', 'n'}));
+  std::wstring from = Wide(doomed);
+  from.push_back(L'\0');  // the list of paths ends with an empty one
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+  const bool binned = SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
+
   HTREEITEM bin = TreeView_GetNextSibling(host.view.Handle(), TreeView_GetRoot(host.view.Handle()));
   ASSERT_NE(bin, nullptr);
   TreeView_SelectItem(host.view.Handle(), bin);
   EXPECT_EQ(host.view.CurrentRightPane(), RightPaneKind::RecycleBin);
   EXPECT_EQ(host.view.SelectedVolume(), nullptr);
-  // The summary line above the list says what the shell reports.
-  bool summaryShown = false;
+  EXPECT_EQ(g_pComputer->SelectedVolume, &g_pComputer->ComputerNode) << "no drive is selected";
+  HWND summary = nullptr, list = nullptr;
   for (HWND child = GetWindow(host.paneHost, GW_CHILD); child;
        child = GetWindow(child, GW_HWNDNEXT)) {
     wchar_t className[32] = {};
     GetClassNameW(child, className, 32);
-    if (IsWindowVisible(child) && lstrcmpiW(className, L"Static") == 0)
-      summaryShown = TextOf(child) == Wide(CRecycleBinView::SummaryText());
+    if (!IsWindowVisible(child)) continue;
+    if (lstrcmpiW(className, L"Static") == 0) summary = child;
+    if (lstrcmpiW(className, WC_LISTVIEWW) == 0) list = child;
   }
-  EXPECT_TRUE(summaryShown);
+  ASSERT_NE(summary, nullptr);
+  ASSERT_NE(list, nullptr);
+  // The summary line says what the shell reports, the list what the bin's folder holds.
+  EXPECT_EQ(TextOf(summary), Wide(CRecycleBinView::SummaryText()));
+  const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  bool listed = false;
+  for (int row = 0; row < rows; ++row)
+    listed = listed || ListText(list, row, 0).find(L"lumenard bin test") != std::wstring::npos;
+  if (binned)
+    EXPECT_TRUE(listed) << "the deleted file is not in the list of " << rows << " items";
+  else
+    std::printf("note: the shell here deleted the file without a Recycle Bin\n");
   Pump(300);
   Screenshot(host.Handle(), L"gui-views-recycle-bin");
+}
+
+TEST_F(ViewsTest, TreeFollowsTheDriveList) {
+  TempFolder folder;
+  const std::vector<TreeNode> before = TreeNodes(host.view.Handle());
+  const bool selectedBefore = FindNode(before, L"My Computer")->selected;
+  CVolume* drive = AddTestDrive(folder.File(u"arrived.bin"), 100, 0, UINT64_MAX);
+  // A found partition is announced without being selected; a medium change likewise.
+  SendMessageW(host.Handle(), UM_FOUND_VOLUME_ADDED, reinterpret_cast<WPARAM>(drive), 0);
+  std::vector<TreeNode> after = TreeNodes(host.view.Handle());
+  const TreeNode* node = FindNode(after, L"arrived.bin");
+  ASSERT_NE(node, nullptr);
+  EXPECT_FALSE(node->selected);
+  EXPECT_EQ(FindNode(after, L"My Computer")->selected, selectedBefore);
+  // The user's own new drive is selected.
+  SendMessageW(host.Handle(), UM_FOUND_VOLUME_ADDED, reinterpret_cast<WPARAM>(drive),
+               kSelectAddedDrive);
+  after = TreeNodes(host.view.Handle());
+  EXPECT_TRUE(FindNode(after, L"arrived.bin")->selected);
+  EXPECT_EQ(host.view.SelectedVolume(), drive);
+  EXPECT_EQ(g_pComputer->SelectedVolume, drive);
+  EXPECT_GT(host.currentObjectChanges, 0) << "the parent hears of the new selection";
+  EXPECT_EQ(host.view.CurrentRightPane(), RightPaneKind::DriveInfo);
+  // A medium change rebuilds the tree; the selected drive stays selected.
+  SendMessageW(host.Handle(), UM_DEVICE_CHANGE, 0x8000, 0);
+  after = TreeNodes(host.view.Handle());
+  ASSERT_NE(FindNode(after, L"arrived.bin"), nullptr);
+  EXPECT_TRUE(FindNode(after, L"arrived.bin")->selected);
+  EXPECT_EQ(host.view.SelectedVolume(), drive);
 }
 
 }  // namespace

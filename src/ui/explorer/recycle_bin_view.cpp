@@ -126,8 +126,9 @@ std::u16string CRecycleBinView::SummaryText() {
   if (FAILED(::SHQueryRecycleBinW(nullptr, &info)))
     return u"The Recycle Bin cannot be read on this computer.";
   if (info.i64NumItems == 0) return u"The Recycle Bin is empty.";
-  return platform::Format(u"%I64d items, %I64d bytes", static_cast<int64_t>(info.i64NumItems),
-                          static_cast<int64_t>(info.i64Size));
+  return platform::Format(
+      info.i64NumItems == 1 ? u"%I64d item, %I64d bytes" : u"%I64d items, %I64d bytes",
+      static_cast<int64_t>(info.i64NumItems), static_cast<int64_t>(info.i64Size));
 }
 
 void CRecycleBinView::Clear() {
