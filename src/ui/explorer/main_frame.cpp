@@ -122,6 +122,19 @@ bool ViewShown(int id) {
   return !flag || *flag != 0;
 }
 
+// Posted to the first explorer window of a run: the drives are listed once it shows.
+constexpr UINT kListDrivesAtStart = WM_APP + 0x300;
+bool g_drivesListed = false;
+
+// Rescans the drives with the wait cursor; the tree is rebuilt by the caller.
+void RescanDrives() {
+  if (!g_pComputer) return;
+  HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  g_pComputer->Volumes.RescanAndWait();
+  g_drivesListed = true;
+  ::SetCursor(previous);
+}
+
 bool AnalysisRunning() { return g_pApp && g_pApp->Status.Running.load() != 0; }
 
 }  // namespace
@@ -164,6 +177,7 @@ bool CMainFrame::OnCreate(const CREATESTRUCTW&) {
   UpdateCommands();
   UpdateStatus();
   Post(UM_ARRANGE);
+  if (!g_drivesListed) Post(kListDrivesAtStart);
   return true;
 }
 
@@ -378,6 +392,7 @@ bool CMainFrame::RunDriveCommand(int id) {
   CVolume* selected = explorer_.SelectedVolume();
   switch (id) {
     case ID_RESCAN_DRIVES:
+      RescanDrives();
       explorer_.Refresh();
       return true;
     case ID_CREATE_DRIVE_IMAGE:
@@ -460,6 +475,12 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
   switch (message) {
     case UM_ARRANGE:
       Arrange();
+      return true;
+    case kListDrivesAtStart:
+      if (!g_drivesListed) {
+        RescanDrives();
+        explorer_.Refresh();
+      }
       return true;
     case WM_INITMENUPOPUP:
       UpdateCommands();
