@@ -413,6 +413,18 @@ void CheckFrame(const Program& program, HWND frame) {
   Check(Enabled(toolbar, kRescanDrives) && !Enabled(toolbar, kRecover),
         "with a drive selected Rescan Drives stays enabled and Recover disabled");
   SaveScreenshot(frame, L"explorer-drive-selected.bmp");
+
+  // The drive node's menu, as the menu key opens it.
+  PostMessageW(frame, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), -1);
+  HWND menu = nullptr;
+  WaitFor([&] { return (menu = FindProgramWindow(program.info.dwProcessId, L"#32768")); },
+          kTimeoutMs);
+  Check(menu != nullptr, "the menu key on a drive node opens its menu");
+  if (menu) {
+    SaveScreenshot(frame, L"explorer-drive-menu.bmp");
+    PostMessageW(frame, WM_CANCELMODE, 0, 0);
+    Check(WaitFor([&] { return !IsWindowVisible(menu); }, kTimeoutMs), "the drive menu closes");
+  }
   SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
 }
 

@@ -421,6 +421,46 @@ bool CMainFrame::RunDriveCommand(int id) {
   }
 }
 
+void CMainFrame::ShowTreeMenu(LPARAM screenPoint) {
+  HWND tree = explorer_.Handle();
+  POINT point{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
+  if (screenPoint == -1) {
+    // From the keyboard: below the selected node.
+    RECT rect{};
+    auto selected =
+        reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    *reinterpret_cast<HTREEITEM*>(&rect) = selected;
+    if (!selected || !::SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)))
+      return;
+    point = {rect.left, rect.bottom};
+    ::ClientToScreen(tree, &point);
+  } else {
+    // The node under the pointer becomes the selected one, as in the shell's trees.
+    TVHITTESTINFO hit{};
+    hit.pt = point;
+    ::ScreenToClient(tree, &hit.pt);
+    ::SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if (!hit.hItem) return;
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hit.hItem));
+  }
+  UpdateCommands();
+  // Drive nodes have their own menu; other nodes get the File menu.
+  HMENU loaded = nullptr;
+  HMENU popup = nullptr;
+  if (explorer_.SelectedVolume()) {
+    loaded = ::LoadMenuW(CModule::Instance(), MAKEINTRESOURCEW(IDR_DRIVE_MENU));
+    popup = loaded ? ::GetSubMenu(loaded, 0) : nullptr;
+  } else {
+    popup = ::GetSubMenu(::GetMenu(Handle()), 1);
+  }
+  if (popup) {
+    states_.ApplyToMenu(popup);
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, Handle(),
+                     nullptr);
+  }
+  if (loaded) ::DestroyMenu(loaded);
+}
+
 void CMainFrame::ToggleView(int id) {
   int32_t* flag = ViewFlag(id);
   if (!flag) return;
@@ -475,6 +515,10 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
   switch (message) {
     case UM_ARRANGE:
       Arrange();
+      return true;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) != explorer_.Handle()) return false;
+      ShowTreeMenu(lParam);
       return true;
     case kListDrivesAtStart:
       if (!g_drivesListed) {

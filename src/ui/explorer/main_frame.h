@@ -91,6 +91,8 @@ class CMainFrame : public CCustomWindow, public CMessageFilter, public CIdleHand
   void ShowProgress(bool show);
 
   bool RunDriveCommand(int id);
+  // The drive menu on a drive node, the File menu on any other.
+  void ShowTreeMenu(LPARAM screenPoint);
   void ToggleView(int id);
 
   int32_t mode_;
