@@ -25,6 +25,7 @@
 #include "ui/framework/grey_image.h"
 #include "ui/framework/message_loop.h"
 #include "ui/framework/module.h"
+#include "ui/framework/property_sheet.h"
 #include "volumes/computer.h"
 // The engine's LoadImage, not the Win32 macro of that name.
 #undef LoadImage
@@ -390,6 +391,55 @@ TEST_F(FrameTest, ModeSwitchCloseClosesWithoutAskingARealCloseAsks) {
   EXPECT_TRUE(::IsWindow(window)) << "a declined exit keeps the window";
   ::SendMessageW(window, WM_CLOSE, kModeSwitchCloseWParam, kModeSwitchCloseLParam);
   EXPECT_FALSE(::IsWindow(window)) << "the close of a mode switch asks nothing";
+}
+
+}  // namespace
+
+namespace {
+
+// ---- the property sheet wrapper, with a page from the program's own templates
+
+class RecordingPage : public ui::CPropertyPage {
+ public:
+  RecordingPage() : CPropertyPage(IDD_ABOUTBOX) {}
+  int initialised = 0;
+  int applied = 0;
+
+ protected:
+  void OnInit() override { ++initialised; }
+  bool OnApply() override {
+    ++applied;
+    return true;
+  }
+};
+
+// Presses a button of the sheet once it is up, from inside its modal loop.
+UINT g_sheetButton = 0;
+void CALLBACK PressSheetButton(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND sheet = ::FindWindowW(nullptr, L"Sheet Test");
+  if (!sheet) return;
+  ::KillTimer(nullptr, timer);
+  ::PostMessageW(sheet, PSM_PRESSBUTTON, g_sheetButton, 0);
+}
+
+bool RunSheet(RecordingPage& page, UINT button) {
+  g_sheetButton = button;
+  ::SetTimer(nullptr, 0, 100, &PressSheetButton);
+  ui::CPropertySheet sheet(u"Sheet Test");
+  sheet.AddPage(page);
+  return sheet.DoModal(nullptr);
+}
+
+TEST_F(ResourcesTest, PropertySheetAppliesItsPagesOnOkAndNotOnCancel) {
+  RecordingPage cancelled;
+  EXPECT_FALSE(RunSheet(cancelled, PSBTN_CANCEL));
+  EXPECT_EQ(cancelled.initialised, 1);
+  EXPECT_EQ(cancelled.applied, 0);
+
+  RecordingPage accepted;
+  RunSheet(accepted, PSBTN_OK);
+  EXPECT_EQ(accepted.initialised, 1);
+  EXPECT_EQ(accepted.applied, 1);
 }
 
 }  // namespace
