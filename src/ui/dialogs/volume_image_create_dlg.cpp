@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "platform/time.h"
 #include "resources/explorer_dialogs.h"
 #include "ui/framework/window_target.h"
 #include "volumes/volume.h"
@@ -99,7 +100,12 @@ bool CVolumeImage_CreateDlg::OnInit() {
 }
 
 void CVolumeImage_CreateDlg::ShowProgress() {
-  const uint32_t elapsedMs = ::GetTickCount() - job_->StartTick.load();
+  // The worker's start time is taken with the engine's clock, so the dialog reads the same one.
+  const platform::FileTime start = job_->StartTime.load();
+  const platform::FileTime now = platform::SystemTimeAsFileTime();
+  const uint32_t elapsedMs =
+      now > start ? static_cast<uint32_t>(std::min<uint64_t>((now - start) / 10000, UINT32_MAX))
+                  : 0;
   const uint64_t current = job_->CurrentSector.load();
   ::SendDlgItemMessageW(Handle(), IDC_IMAGE_PROGRESS, PBM_SETPOS,
                         static_cast<WPARAM>(ImageProgressPercent(*job_)), 0);
