@@ -103,6 +103,18 @@ int CApp::Exit() {
   return 1;
 }
 
+int CApp::CloseForModeSwitch() {
+  SaveIfChanged(Settings, registryKey_);
+  if (frontEnd_) frontEnd_->PostQuit();
+  return 1;
+}
+
+int CApp::OnWindowClose(uintptr_t wParam, intptr_t lParam) {
+  if (wParam == kModeSwitchCloseWParam && lParam == kModeSwitchCloseLParam)
+    return CloseForModeSwitch();
+  return Exit();
+}
+
 int CApp::OnIdle() {
   SaveIfChanged(Settings, registryKey_);
   return 0;

@@ -66,6 +66,12 @@ class CApp : public CIdleHandler {
   // Asks first when ConfirmExit is set; 1 when the application is quitting, 0 when the user
   // declined.
   int Exit();
+  // The close of a window that a mode switch replaces: nothing quits, so nothing is asked; the
+  // settings are saved and the switch's message loop ends. Always 1.
+  int CloseForModeSwitch();
+  // What a window's WM_CLOSE calls: CloseForModeSwitch for the close that a switch posts
+  // (kModeSwitchCloseWParam, kModeSwitchCloseLParam), Exit for any other.
+  int OnWindowClose(uintptr_t wParam, intptr_t lParam);
   // Saves the settings when they changed; 0.
   int OnIdle() override;
 

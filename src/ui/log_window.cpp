@@ -127,7 +127,7 @@ void CLogWindow::CheckModeCommand() {
   const UINT current = static_cast<UINT>(
       KindOfMode(mode_) == ModeKind::Explorer && ArrangementOfMode(mode_) == 1 ? ModeExplorer
                                                                                : mode_);
-  ::CheckMenuRadioItem(menu, ID_MODE_EXPLORER, ID_MODE_EXPLORER_SECOND, current, MF_BYCOMMAND);
+  ::CheckMenuRadioItem(menu, ID_MODE_EXPLORER, ID_MODE_EXPLORER_THIRD, current, MF_BYCOMMAND);
 }
 
 bool CLogWindow::PreTranslateMessage(MSG& message) {
@@ -175,9 +175,10 @@ void CLogWindow::OnSize(UINT type, int width, int height) {
   ListView_SetColumnWidth(list_, 0, std::max<LONG>(client.right, 100));
 }
 
-void CLogWindow::OnClose(WPARAM, LPARAM) {
-  // The application decides: it may ask, and it posts the quit that ends this window's loop.
-  if (!g_pApp || g_pApp->Exit()) Destroy();
+void CLogWindow::OnClose(WPARAM wParam, LPARAM lParam) {
+  // The application decides: it may ask (not for a mode switch), and it posts the quit that
+  // ends this window's loop.
+  if (!g_pApp || g_pApp->OnWindowClose(wParam, lParam)) Destroy();
 }
 
 void CLogWindow::OnDestroy() {

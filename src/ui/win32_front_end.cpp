@@ -7,10 +7,12 @@
 
 #include <string>
 
+#include "app/app.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "resources/resource.h"
 #include "ui/about_dialog.h"
+#include "ui/explorer/main_frame.h"
 #include "ui/framework/library.h"
 #include "ui/framework/window_target.h"
 #include "ui/log_window.h"
@@ -35,7 +37,12 @@ HtmlHelpFunction HtmlHelpEntry() {
 }  // namespace
 
 ModeWindow CWin32FrontEnd::CreateModeWindow(int32_t mode) {
-  // Every mode shows the log window until the wizard and explorer windows exist.
+  if (KindOfMode(mode) == ModeKind::Explorer) {
+    CMainFrame* frame = CMainFrame::Open(mode);
+    if (!frame) return {};
+    return {frame->Target(), frame->LogTarget()};
+  }
+  // The wizards show the log window until their own windows exist.
   CLogWindow* window = CLogWindow::Open(mode);
   if (!window) return {};
   return {window->Target(), window->Target()};

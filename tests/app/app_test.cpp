@@ -114,7 +114,7 @@ class FakeFrontEnd : public IAppFrontEnd {
   void Dispatch(const PostedMessage& message) {
     posted.push_back(message);
     if (message.message != kWindowCloseMessage || !message.window->open) return;
-    if (app_.Exit()) {
+    if (app_.OnWindowClose(message.wParam, message.lParam)) {
       message.window->open = false;
       app_.ForgetWindow(message.window);
     }
@@ -303,26 +303,23 @@ TEST_F(AppTest, ExitDeclinedKeepsRunningAndSavesNothing) {
   EXPECT_TRUE(Stored());
 }
 
-// With ConfirmExit set the old window's close asks the exit question; No leaves both windows
-// open and the nested loop running until one of them is closed.
-TEST_F(AppTest, DeclinedCloseDuringSwitchKeepsBothWindows) {
+// With ConfirmExit set a mode switch still asks nothing, since nothing exits: the old window
+// closes at once and the switch's loop ends. Only a real exit asks, and No keeps the window.
+TEST_F(AppTest, ModeSwitchClosesTheOldWindowWithoutTheExitQuestion) {
   app.Settings.ConfirmExit = 1;
-  frontEnd.answers = {false, true, true};
+  frontEnd.answers = {false, true};
   frontEnd.userActions.push_back([this] {
-    frontEnd.userActions.push_front([this] {
-      // Inside the nested loop: both windows are open.
-      EXPECT_EQ(frontEnd.depth, 2);
-      EXPECT_TRUE(Window(0)->open);
-      EXPECT_TRUE(Window(1)->open);
-      frontEnd.UserCloses(Window(1));
-    });
     app.SwitchMode(ModeExplorer);
+    // Back in the first loop: the switch's own loop ended with the old window's close.
     EXPECT_EQ(frontEnd.depth, 1);
-    frontEnd.UserCloses(Window(0));
+    EXPECT_FALSE(Window(0)->open);
+    EXPECT_TRUE(Window(1)->open);
+    EXPECT_TRUE(frontEnd.questions.empty());
+    frontEnd.UserCloses(Window(1));
+    frontEnd.UserCloses(Window(1));
   });
   app.Run(ModeWizard);
-  EXPECT_EQ(frontEnd.questions.size(), 3u);
-  EXPECT_FALSE(Window(0)->open);
+  EXPECT_EQ(frontEnd.questions.size(), 2u);
   EXPECT_FALSE(Window(1)->open);
   EXPECT_EQ(frontEnd.loopsWithoutQuit, 0);
 }

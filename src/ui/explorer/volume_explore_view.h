@@ -1,0 +1,83 @@
+// The drive tree of the explorer window: "My Computer" with the disks, their lettered drives,
+// partitions, found volumes and virtual drives below them, the loaded drive images, and the
+// Recycle Bin. Selecting a drive shows the pane of its kind in the right-pane host: the drive's
+// facts, the Recycle Bin's items, or the start page.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <map>
+#include <memory>
+
+class CVolume;
+
+class CVolumeInfoView;
+class CRecycleBinView;
+class CMyComputerView;
+
+// Which pane the right side shows.
+enum class RightPaneKind : int {
+  None = 0,
+  FileList = 1,
+  VolumeInfo = 4,
+  DriveInfo = 5,
+  RecycleBin = 7,
+  MyComputer = 8,
+};
+
+// The pane a drive of a kind is shown in.
+RightPaneKind RightPaneForVolumeKind(int volumeKind);
+
+class CVolumeExploreView {
+ public:
+  CVolumeExploreView();
+  ~CVolumeExploreView();
+  CVolumeExploreView(const CVolumeExploreView&) = delete;
+  CVolumeExploreView& operator=(const CVolumeExploreView&) = delete;
+
+  // Creates the tree as a child of parent, which receives UM_CURRENT_OBJECT_CHANGED on every
+  // change of the selection.
+  bool Create(HWND parent);
+  HWND Handle() const { return tree_; }
+  // The drive of the selected node; null when none (or a pseudo-drive) is selected.
+  CVolume* SelectedVolume() const;
+  // Rebuilds the tree from the drive list, keeping the selected drive selected when it is still
+  // listed.
+  void Refresh();
+  // The window in which the right-side panes are created and switched; they fill its client
+  // area (call LayoutRightPane when it changes size).
+  void SetRightPaneHost(HWND host);
+  void LayoutRightPane();
+
+  // Selects the node of a volume; false when it has none.
+  bool SelectVolume(const CVolume* volume);
+  RightPaneKind CurrentRightPane() const { return currentPane_; }
+
+  // The tree's reactions to the messages the frame passes on: TVN_SELCHANGED and the
+  // right-click menu of WM_NOTIFY, UM_FOUND_VOLUME_ADDED, UM_DEVICE_CHANGE. True when handled.
+  bool OnNotify(const NMHDR& header, LRESULT& result);
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+ private:
+  void OnSelectionChanged(HTREEITEM item);
+  void ShowRightPane(RightPaneKind kind, CVolume* volume);
+  HTREEITEM InsertVolume(HTREEITEM parent, CVolume* volume);
+  CVolume* VolumeOfItem(HTREEITEM item) const;
+  HWND RightPaneWindow(RightPaneKind kind) const;
+  void HidePane(RightPaneKind kind);
+
+  HWND parent_ = nullptr;
+  HWND tree_ = nullptr;
+  HWND host_ = nullptr;
+  HIMAGELIST images_ = nullptr;
+  // Set while the tree is rebuilt: its selection notifications then mean nothing.
+  bool refreshing_ = false;
+  std::map<const CVolume*, HTREEITEM> items_;
+  RightPaneKind currentPane_ = RightPaneKind::None;
+  RightPaneKind previousPane_ = RightPaneKind::None;
+  std::unique_ptr<CVolumeInfoView> infoView_;
+  std::unique_ptr<CRecycleBinView> recycleBinView_;
+  std::unique_ptr<CMyComputerView> myComputerView_;
+};
