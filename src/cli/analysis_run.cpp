@@ -176,12 +176,19 @@ bool AnalysisRun::ScanLoadedDrive(int32_t lostDrivesOnly) {
   return true;
 }
 
+void AnalysisRun::SetSearchThreads(int32_t count) { g_pApp->Settings.SearchThreads = count; }
+
 bool AnalysisRun::SearchLostDrives(std::vector<CVolume*>& found) {
   passes_ = Passes{true, true, g_pApp->Settings.SearchThreads, false};
   g_pApp->Settings.ScanMode = 0;
   LoadFileTypes();
+  loaded_->RootRecord.Flags &= ~FoundAlsoScanned;
   if (!ScanLoadedDrive(1)) return false;
   found.clear();
+  // A boot sector at the drive's own start is the drive itself.
+  if ((loaded_->RootRecord.Flags & FoundAlsoScanned) &&
+      AnalyserForType(loaded_->FileSystemType()) != FsAnalyser::None)
+    found.push_back(loaded_);
   for (CVolume* volume : computer_.Volumes.Items())
     if (volume != loaded_ && volume->Kind == VolumeKindFound && volume->Parent == loaded_)
       found.push_back(volume);

@@ -50,6 +50,7 @@ class AnalysisRun {
   // The search for lost drives over the whole loaded drive: the volumes whose boot sectors
   // it found, by their offset. False after a message when the drive could not be read.
   bool SearchLostDrives(std::vector<CVolume*>& found);
+  void SetSearchThreads(int32_t count);
 
   // What Analyse analyses: the loaded drive itself when its boot sector names a FAT or NTFS
   // file system, then the volumes of its partition table by their offset.

@@ -321,13 +321,27 @@ void CFileSystem_NTFS::AnalyseFragment(const FoundObject& record) {
     uint64_t position = static_cast<uint64_t>(record.Start) / kSectorSize * kSectorSize;
     const uint64_t end = Volume->SectorCount * kSectorSize;
     for (int n = 0; n < kFragmentRecords && position < end && MayContinue(); ++n) {
-      if (ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw))
+      // The walk reported the MFT's own records; a record that an earlier fragment read
+      // has been reported too.
+      if (!InMftRuns(position) && fragmentRecords_.insert(position).second &&
+          ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw))
         ParseRecord(raw);
       position += size;
     }
   } catch (const std::exception& error) {
     volume_log::Error(u"NTFS record fragment at %I64d: %S", record.Start, error.what());
   }
+}
+
+bool CFileSystem_NTFS::InMftRuns(uint64_t position) const {
+  if (!mftParser_ || !layout_) return false;
+  const uint64_t cluster = position / layout_->BytesPerCluster;
+  for (const DataRun& run : mftParser_->Runs()) {
+    if (run.Sparse || run.Lcn < 0) continue;
+    const uint64_t first = static_cast<uint64_t>(run.Lcn);
+    if (cluster >= first && cluster - first < run.Length) return true;
+  }
+  return false;
 }
 
 int CFileSystem_NTFS::ParseRecord(std::span<const uint8_t> raw) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "filesystems/file_system.h"
@@ -66,6 +67,8 @@ class CFileSystem_NTFS : public CFileSystem {
                     uint8_t* buffer);
   // count bytes at a byte position of the volume; the bytes delivered.
   uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
+  // True when the byte position lies in a run of the MFT that the walk reads.
+  bool InMftRuns(uint64_t position) const;
   uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);
   const MftRecord* RecordOf(int32_t id);
 
@@ -79,6 +82,8 @@ class CFileSystem_NTFS : public CFileSystem {
   std::unique_ptr<MftRecord> mftParser_;
   uint64_t recordCount_ = 0;
 
+  // Positions of the records that fragments found by the sector scan have read.
+  std::unordered_set<uint64_t> fragmentRecords_;
   std::unique_ptr<MftRecord> current_;
   FoundObject scratch_{};
   std::u16string nameScratch_;

@@ -131,8 +131,16 @@ bool CSearcher::Prepare() {
 int CSearcher::Run() {
   if (ran_) return 0;
   ran_ = true;
-  const bool wasOpen = volume_.IsOpen();
-  if (!wasOpen && !volume_.Open()) return 0;
+  bool wasOpen = volume_.IsOpen();
+  if (!wasOpen && !volume_.Open()) {
+    // A volume that reads without a device of its own (a virtual drive) may still be read.
+    uint8_t first[kUnit];
+    if (volume_.ReadSectors(first, 0, 1) != kUnit) {
+      LogError(u"CSearcher: the drive cannot be read; the sector scan ends");
+      return 0;
+    }
+    wasOpen = true;
+  }
   StartTick = TickCount();
   UnitSize = kUnit;
   if (!Prepare()) {
@@ -143,6 +151,7 @@ int CSearcher::Run() {
   if (g_pLog) g_pLog->LogString(kStringSearchStarted);
 
   StartWorkers(WorkerCountSetting());
+  workersStarted_ = Workers.size();
   if (Workers.empty()) {
     LogError(u"CSearcher: no search thread could be started; the sector scan ends");
     if (!wasOpen) volume_.Close();

@@ -79,7 +79,7 @@ class CSearcher {
   // Figures of the finished scan.
   uint64_t ObjectsHandedOver() const { return handedOver_; }
   uint64_t UnreadableSectors() const { return unreadableSectors_; }
-  size_t WorkerCount() const { return Workers.size(); }
+  size_t WorkerCount() const { return workersStarted_; }
 
   // Fields of the scan.
   uint64_t Position = 0;  // next cluster to hand out
@@ -134,6 +134,7 @@ class CSearcher {
   std::atomic<uint64_t> handedOver_{0};
   std::atomic<uint64_t> unreadableSectors_{0};
   bool ran_ = false;
+  size_t workersStarted_ = 0;
   // The run of unreadable sectors not yet logged.
   uint64_t runStart_ = 0;
   uint64_t runCount_ = 0;
