@@ -277,7 +277,23 @@ void CFileSystem_NTFS::WalkMft() {
 
 void CFileSystem_NTFS::ParseWalkRecord(uint64_t number, std::span<const uint8_t> raw) {
   if (!IsFileRecord(raw)) return;
+  NoteWalkedRecord(number, raw);
   ReportRecord(number, raw, true);
+}
+
+// The sequence number of each record the walk read, so that a copy of it found elsewhere (the
+// MFT's mirror, for one) is not reported a second time.
+void CFileSystem_NTFS::NoteWalkedRecord(uint64_t number, std::span<const uint8_t> raw) {
+  if (number >= recordCount_ || raw.size() < 18) return;
+  if (walkedSequence_.size() != recordCount_) walkedSequence_.assign(recordCount_, 0);
+  walkedSequence_[number] = static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
+}
+
+bool CFileSystem_NTFS::WalkedAlready(std::span<const uint8_t> raw) const {
+  if (raw.size() < 48) return false;
+  const uint32_t number = ntfs_bytes::U32(raw, 44);
+  return number < walkedSequence_.size() &&
+         walkedSequence_[number] == static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
 }
 
 bool CFileSystem_NTFS::ReportRecord(uint64_t number, std::span<const uint8_t> raw,
@@ -324,7 +340,8 @@ void CFileSystem_NTFS::AnalyseFragment(const FoundObject& record) {
       // The walk reported the MFT's own records; a record that an earlier fragment read
       // has been reported too.
       if (!InMftRuns(position) && fragmentRecords_.insert(position).second &&
-          ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw))
+          ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw) &&
+          !WalkedAlready(raw))
         ParseRecord(raw);
       position += size;
     }

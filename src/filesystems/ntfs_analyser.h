@@ -59,6 +59,9 @@ class CFileSystem_NTFS : public CFileSystem {
   void LoadClusterBitmap();
   void WalkMft();
   void ParseWalkRecord(uint64_t number, std::span<const uint8_t> raw);
+  void NoteWalkedRecord(uint64_t number, std::span<const uint8_t> raw);
+  // True for a copy of a record the walk reported: same number, same sequence number.
+  bool WalkedAlready(std::span<const uint8_t> raw) const;
   // Parses the record into current_ and reports it; the walk's and ParseRecord's common part.
   bool ReportRecord(uint64_t number, std::span<const uint8_t> raw, bool followList);
   // The value of the record's attribute list, resident or read through its runs.
@@ -84,6 +87,8 @@ class CFileSystem_NTFS : public CFileSystem {
 
   // Positions of the records that fragments found by the sector scan have read.
   std::unordered_set<uint64_t> fragmentRecords_;
+  // Per record number: the walk's sequence number + 1, 0 when the walk did not report it.
+  std::vector<uint32_t> walkedSequence_;
   std::unique_ptr<MftRecord> current_;
   FoundObject scratch_{};
   std::u16string nameScratch_;
