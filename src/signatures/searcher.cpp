@@ -221,16 +221,22 @@ void CSearcher::HandOver(SearchWorker& worker, std::vector<FoundObject>& objects
       return;
     }
   }
+  // The turn passes on whatever the handler does, or the later blocks would wait for ever.
+  struct PassTurn {
+    CSearcher& searcher;
+    ~PassTurn() {
+      {
+        std::lock_guard lock(searcher.lock_);
+        ++searcher.nextHandOver_;
+      }
+      searcher.changed_.notify_all();
+    }
+  } passTurn{*this};
   for (const FoundObject& object : objects) {
     if (handler_) handler_(object);
     ++handedOver_;
   }
   objects.clear();
-  {
-    std::lock_guard lock(lock_);
-    ++nextHandOver_;
-  }
-  changed_.notify_all();
 }
 
 void CSearcher::WaitForAllIdle() {
