@@ -6,7 +6,8 @@
 # `foremost -Q -q -t all`, and prints per tool the MB/s of image by wall time and by processor
 # time, the peak resident memory, and per file type the files found at their start, complete
 # (the recovered bytes begin with the whole original) and exact. Then checks that lumenard's
-# listing is the same with 1, 2 and 4 threads.
+# listing is the same with 1, 2 and 4 threads, and (bench/carve_blocks.cpp) that the scan in
+# process reports the same objects with 1, 2 and 4 workers and blocks of 64 KiB, 2 MiB, 16 MiB.
 # The scanner's threads run at the lowest priority, so on a busy machine its wall time says
 # more about the other programs than about the scan; the processor time does not.
 # $1 is a native build folder (Release).
@@ -100,3 +101,9 @@ for threads in 2 4; do
     exit 1
   fi
 done
+
+# Block sizes are a setting that lumenard-cli does not take: the scanner runs in process for
+# them, over the image in memory.
+echo
+echo "== The scan in process: workers and block sizes"
+"$(bench_program carve_blocks)" "$image"
