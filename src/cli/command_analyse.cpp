@@ -11,6 +11,7 @@
 #include "cli/analysis_run.h"
 #include "cli/command.h"
 #include "cli/object_listing.h"
+#include "filesystems/file_system.h"
 #include "platform/text.h"
 #include "volumes/volume.h"
 
@@ -37,9 +38,12 @@ std::string Heading(CVolume& volume, const std::vector<ObjectRow>& rows) {
     deleted += row.deleted && !row.lost;
     lost += row.lost;
   }
-  std::string heading = platform::Utf16ToUtf8(volume.GetFileSystemName()) + " volume at offset " +
-                        std::to_string(volume.StartOffset) + " of " +
-                        platform::Utf16ToUtf8(volume.Parent->GetDisplayName());
+  // A card or carving image scanned sector by sector has no file system to name.
+  std::string heading = volume.FileSystemType() == FsTypeNone
+                            ? platform::Utf16ToUtf8(volume.GetDisplayName()) + " (no file system)"
+                            : platform::Utf16ToUtf8(volume.GetFileSystemName()) +
+                                  " volume at offset " + std::to_string(volume.StartOffset) +
+                                  " of " + platform::Utf16ToUtf8(volume.Parent->GetDisplayName());
   const std::u16string label = platform::Trim(volume.Label);
   if (!label.empty()) heading += ", label \"" + platform::Utf16ToUtf8(label) + "\"";
   return heading + ": " + Counted(folders, "folder") + " and " +
