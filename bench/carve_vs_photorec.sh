@@ -57,8 +57,9 @@ cp "$work/lumenard.out" "$work/lumenard.tsv"
 scores=(lumenard=lumenard:"$work/lumenard.tsv")
 if command -v photorec >/dev/null; then
   mkdir -p "$work/photorec"
-  measure photorec photorec /log /d "$work/photorec/rec" /cmd "$image" \
-    options,paranoid,fileopt,everything,enable,search
+  # PhotoRec writes photorec.log into the current folder.
+  (cd "$work" && measure photorec photorec /log /d "$work/photorec/rec" /cmd "$image" \
+    options,paranoid,fileopt,everything,enable,search)
   scores+=(photorec=files:"$work/photorec")
 else
   echo "photorec: not installed (Debian package testdisk)"
