@@ -14,10 +14,15 @@
 #include <span>
 #include <vector>
 
+#include "app/settings.h"
+#include "app/settings_store.h"
 #include "filesystems/found_object_store.h"
+#include "platform/system.h"
 #include "signatures/file_types.h"
 #include "signatures/format_rules.h"
+#include "signatures/searcher.h"
 #include "signatures/type_matcher.h"
+#include "volumes/analysis_status.h"
 #include "volumes/volume.h"
 
 namespace {
@@ -105,6 +110,35 @@ void ScanBlock(FuzzVolume& volume, std::span<const uint8_t> block, uint64_t bloc
   }
 }
 
+// The scanner itself over the same volume, its objects handed to a store of their own:
+// nothing it hands over lies past the volume's end.
+void RunScanner(FuzzVolume& volume, size_t blockBytes, int32_t workers) {
+  auto settings = std::make_unique<SettingsRecord>();
+  FillDefaults(*settings);
+  settings->ScanMode = 0;
+  settings->SearchThreads = workers;
+  settings->SearchBlockSize = static_cast<int32_t>(blockBytes);
+  AnalysisStatus status{};
+  status.Running = 1;
+  FoundObjectStore store(&TheScan().database);
+  store.EnablePositionIndex();
+  const uint64_t end = volume.SectorCount * kSectorSize;
+  CSearcher searcher(
+      volume, status,
+      [&](const FoundObject& object) {
+        Check(object.Start >= 0 && static_cast<uint64_t>(object.Start) < end);
+        if (object.Flags & FoundSizeFromHeader)
+          Check(static_cast<uint64_t>(object.Size) <= end - static_cast<uint64_t>(object.Start));
+        if (!(object.Flags & FoundFragment) && object.FileTypeId >= 30)
+          store.AddLostObject(object, nullptr);
+      },
+      &TheScan().database, settings.get());
+  searcher.Run();
+  // Run lowers the calling thread's priority, as a scan should; the fuzzer's own work should not
+  // stay there.
+  platform::SetCurrentThreadPriority(platform::ThreadPriority::Normal);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -129,6 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::fill_n(block.begin() + (failing * kSectorSize - start), kSectorSize, 0);
     ScanBlock(volume, block, start, store);
   }
+
+  RunScanner(volume, blockBytes, 1 + data[0] / 8 % 2);
 
   const uint64_t end = all.size();
   for (FoundObject* object : store.AllObjects())
