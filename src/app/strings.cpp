@@ -12,6 +12,7 @@ struct NumberedText {
 
 // Built-in texts used unchanged: log lines, status texts, a few names. Sorted by number.
 constexpr NumberedText kStringResources[] = {
+    {139, u"Analyse volume sectors started"},
     {141, u"Filters"},
     {178, u"Analyzing MFT table"},
     {182, u"No files found"},

@@ -14,6 +14,7 @@
 #include "cli/volume_from_path.h"
 #include "filesystems/file_system.h"
 #include "platform/text.h"
+#include "signatures/file_types.h"
 #include "volumes/image.h"
 #include "volumes/volume.h"
 
@@ -79,9 +80,11 @@ AnalysisRun::AnalysisRun(Output output)
     : output_(output),
       window_(std::make_unique<Window>()),
       previousComputer_(g_pComputer),
+      previousFileTypes_(g_pFileTypes),
       previousMainWindow_(g_pApp->MainWindow()),
       previousLogWindow_(g_pApp->LogWindow()) {
   g_pComputer = &computer_;
+  g_pFileTypes = &computer_.FileTypes;
   g_pApp->Settings.AutoSectorScan = 0;
   g_pApp->Settings.AnalyzeQueued = 1;
   g_pApp->SetMainWindowTarget(window_.get());
@@ -93,6 +96,7 @@ AnalysisRun::~AnalysisRun() {
   g_pApp->SetMainWindowTarget(previousMainWindow_);
   g_pApp->SetLogWindowTarget(previousLogWindow_);
   g_pComputer = previousComputer_;
+  g_pFileTypes = previousFileTypes_;
   if (output_ == Output::Bar) PrintLogLines(nullptr, window_->Wait({}).lines);
 }
 
@@ -133,6 +137,67 @@ void AnalysisRun::FindVolumes() {
   volumes_.insert(volumes_.end(), partitions.begin(), partitions.end());
 }
 
+void AnalysisRun::LoadFileTypes() {
+  if (!computer_.FileTypes.IsLoaded()) computer_.FileTypes.Load();
+}
+
+void AnalysisRun::ApplyPasses(const Passes& passes) {
+  passes_ = passes;
+  if (passes.sectors) LoadFileTypes();
+  SettingsRecord& settings = g_pApp->Settings;
+  settings.AutoSectorScan = passes.sectors && !passes.sectorsOnly ? 1 : 0;
+  settings.SearchThreads = passes.threads;
+  settings.ScanMode = passes.freeSpaceOnly ? 1 : 0;
+}
+
+bool AnalysisRun::Analyse(const Passes& passes) {
+  ApplyPasses(passes);
+  if (passes.sectorsOnly) return ScanLoadedDrive(0);
+  // A drive without a file system still has its sectors.
+  if (passes.sectors && volumes_.empty()) volumes_.push_back(loaded_);
+  return Analyse();
+}
+
+bool AnalysisRun::ScanLoadedDrive(int32_t lostDrivesOnly) {
+  volumes_ = {loaded_};
+  if (!loaded_->Open()) {
+    Fail("could not read '" + path_ + "'");
+    return false;
+  }
+  // The drive's own record, which the lost files' folders hang below.
+  loaded_->Store.Clear();
+  loaded_->Store.Add(&loaded_->RootRecord, true);
+  if (!computer_.Analysis.StartSectorScan(*loaded_, lostDrivesOnly)) {
+    Fail("the sector scan of '" + path_ + "' could not be started");
+    return false;
+  }
+  WaitForAnalyses();
+  analysed_ = {loaded_};
+  return true;
+}
+
+void AnalysisRun::SetSearchThreads(int32_t count) { g_pApp->Settings.SearchThreads = count; }
+
+bool AnalysisRun::SearchLostDrives(std::vector<CVolume*>& found) {
+  passes_ = Passes{true, true, g_pApp->Settings.SearchThreads, false};
+  g_pApp->Settings.ScanMode = 0;
+  LoadFileTypes();
+  loaded_->RootRecord.Flags &= ~FoundAlsoScanned;
+  if (!ScanLoadedDrive(1)) return false;
+  found.clear();
+  // A boot sector at the drive's own start is the drive itself.
+  if ((loaded_->RootRecord.Flags & FoundAlsoScanned) &&
+      AnalyserForType(loaded_->FileSystemType()) != FsAnalyser::None)
+    found.push_back(loaded_);
+  for (CVolume* volume : computer_.Volumes.Items())
+    if (volume != loaded_ && volume->Kind == VolumeKindFound && volume->Parent == loaded_)
+      found.push_back(volume);
+  std::stable_sort(found.begin(), found.end(), [](const CVolume* a, const CVolume* b) {
+    return a->StartOffset < b->StartOffset;
+  });
+  return true;
+}
+
 bool AnalysisRun::Analyse() {
   if (volumes_.empty()) {
     Fail("no FAT or NTFS file system and no partition table on '" + path_ + "'");
@@ -153,7 +218,7 @@ bool AnalysisRun::Analyse() {
 
 void AnalysisRun::WaitForAnalyses() {
   uint64_t total = 0;
-  for (const CVolume* volume : volumes_) total += ProgressBytes(*volume);
+  for (const CVolume* volume : volumes_) total += PassCount() * ProgressBytes(*volume);
   std::unique_ptr<ProgressBar> bar;
   if (output_ == Output::Bar) bar = std::make_unique<ProgressBar>("Analysing", total);
   CAnalysisDriver& driver = computer_.Analysis;
@@ -190,7 +255,7 @@ void AnalysisRun::ShowProgress(ProgressBar& bar) {
   uint64_t done = 0;
   for (const CVolume* volume : volumes_) {
     if (volume == current) break;
-    done += ProgressBytes(*volume);
+    done += PassCount() * ProgressBytes(*volume);
   }
   auto found = std::find(volumes_.begin(), volumes_.end(), current);
   if (found == volumes_.end()) return;
@@ -199,11 +264,19 @@ void AnalysisRun::ShowProgress(ProgressBar& bar) {
   const uint64_t pos = computer_.Status->ProgressPos.load();
   const uint64_t of = computer_.Status->ProgressTotal.load();
   const uint64_t position =
-      of == 0 ? 0 : static_cast<uint64_t>(static_cast<double>(ProgressBytes(*current)) * std::min(pos, of) / of);
+      of == 0 ? 0
+              : static_cast<uint64_t>(static_cast<double>(ProgressBytes(*current)) *
+                                      std::min(pos, of) / of);
   std::string label = "Analysing";
   if (volumes_.size() > 1)
     label +=
         " " + std::to_string(found - volumes_.begin() + 1) + "/" + std::to_string(volumes_.size());
+  // The sector pass of a volume comes after its file-system pass.
+  const bool sectorPass = computer_.Status->Phase.load() == 2;
+  if (PassCount() == 2 && sectorPass) {
+    done += ProgressBytes(*current);
+    label += " (sectors)";
+  }
   bar.SetLabel(label);
   bar.Update(done + std::min(position, ProgressBytes(*current)));
 }

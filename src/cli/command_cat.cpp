@@ -1,6 +1,7 @@
-// lumenard-cli cat PATH --id N [--volume-offset BYTES]: analyses the drive or image as analyse
-// does, without a word, and writes the data of one found file to standard output, read as the
-// recovery reads it, up to the file's size.
+// lumenard-cli cat PATH --id N [--volume-offset BYTES] | --start BYTES: analyses the drive or
+// image as analyse does, without a word, and writes the data of one found file to standard
+// output, read as the recovery reads it, up to the file's size. A lost file has no identifier
+// of its own: it is named by where it starts, as analyse --sectors-only lists it.
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -101,11 +102,25 @@ std::optional<FoundObject> FindFile(CVolume& volume, int32_t id, std::string& er
   return *files.front();
 }
 
+// A copy of the lost file that the sector scan found at the position.
+std::optional<FoundObject> FindLostFile(CVolume& volume, uint64_t start, std::string& error) {
+  FoundObjectStore::Guard guard = volume.Store.Lock();
+  for (const FoundObject* object : volume.Store.AllObjects())
+    if ((object->Flags & FoundLost) && !(object->Flags & FoundFolder) && object->Start >= 0 &&
+        static_cast<uint64_t>(object->Start) == start)
+      return *object;
+  error = "no lost file starts at byte " + std::to_string(start);
+  return std::nullopt;
+}
+
 // Writes the object's bytes up to its size; false, with the reason in error, when a read or
 // the write fails.
 bool WriteData(CVolume& volume, const FoundObject& file, std::string& error) {
+  const std::string what = (file.Flags & FoundLost)
+                               ? "the lost file at byte " + std::to_string(file.Start)
+                               : "object " + std::to_string(file.Id);
   if (file.Size < 0) {
-    error = "the size of object " + std::to_string(file.Id) + " is not known";
+    error = "the size of " + what + " is not known";
     return false;
   }
   const uint64_t size = static_cast<uint64_t>(file.Size);
@@ -115,8 +130,8 @@ bool WriteData(CVolume& volume, const FoundObject& file, std::string& error) {
     const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kPieceBytes, size - done));
     const uint32_t got = volume.ReadObjectData(file, piece.data(), done, want);
     if (got == 0) {
-      error = "cannot read object " + std::to_string(file.Id) + " at byte " + std::to_string(done) +
-              " of " + std::to_string(size);
+      error = "cannot read " + what + " at byte " + std::to_string(done) + " of " +
+              std::to_string(size);
       return false;
     }
     const uint32_t usable = std::min(got, want);
@@ -131,12 +146,37 @@ bool WriteData(CVolume& volume, const FoundObject& file, std::string& error) {
   return true;
 }
 
+int CatLostFile(const std::string& path, const std::string& startText) {
+  const std::optional<uint64_t> start = ParseCliNumber(startText);
+  if (!start) return CliUsageError("the start is a number of bytes");
+  AnalysisRun run(AnalysisRun::Output::Quiet);
+  AnalysisRun::Passes passes;
+  passes.sectors = passes.sectorsOnly = true;
+  std::string error;
+  bool showLog = true;
+  if (run.Load(path) && run.Analyse(passes)) {
+    CVolume* volume = run.AnalysedVolumes().front();
+    std::optional<FoundObject> file = FindLostFile(*volume, *start, error);
+    if (file && WriteData(*volume, *file, error)) return kExitSuccess;
+    showLog = file.has_value();
+  }
+  if (showLog)
+    for (const std::string& line : run.TakeLogLines()) std::cerr << line << '\n';
+  return error.empty() ? kExitFailure : CliFailure(error);
+}
+
 int RunCat(const CliArgs& args) {
-  CliOptions options(args, {}, {"--id", "--volume-offset"});
+  CliOptions options(args, {}, {"--id", "--volume-offset", "--start"});
   if (!options.ok()) return CliUsageError(options.error());
   if (options.Positional().size() != 1) return CliUsageError("cat takes one drive or image");
+  if (const std::optional<std::string> start = options.Value("--start")) {
+    if (options.Value("--id") || options.Value("--volume-offset"))
+      return CliUsageError("--start names a lost file by itself: no --id or --volume-offset");
+    return CatLostFile(options.Positional()[0], *start);
+  }
   const std::optional<std::string> idText = options.Value("--id");
-  if (!idText) return CliUsageError("cat needs the object's --id (see analyse)");
+  if (!idText)
+    return CliUsageError("cat needs the object's --id or a lost file's --start (see analyse)");
   const std::optional<uint64_t> id = ParseCliNumber(*idText);
   if (!id || *id > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
     return CliUsageError("the id is a number from 0 to 2147483647");
@@ -165,12 +205,15 @@ int RunCat(const CliArgs& args) {
 }  // namespace
 
 LUMENARD_CLI_COMMAND_WITH_DETAILS(
-    cat, "cat PATH --id ID [--volume-offset BYTES]",
+    cat, "cat PATH --id ID [--volume-offset BYTES] | cat PATH --start BYTES",
     "write the data of one found file to standard output",
     "  Analyses the drive or image as analyse does, without printing, and writes the bytes of\n"
     "  the file with the ID of analyse's listing, up to its size, as the recovery reads them:\n"
     "  a deleted file's data is taken from where it lay, whatever now occupies that place.\n"
     "  --volume-offset  the volume_offset of the listing; needed when the drive holds\n"
     "                   several volumes\n"
-    "  Example: lumenard-cli cat disk.img --id 37 --volume-offset 1048576 > photo.jpg\n",
+    "  --start          a lost file instead: the start of analyse --sectors-only's listing,\n"
+    "                   bytes from the start of the drive or image\n"
+    "  Example: lumenard-cli cat disk.img --id 37 --volume-offset 1048576 > photo.jpg\n"
+    "           lumenard-cli cat card.img --start 1048576 > image_1048576.jpg\n",
     RunCat);

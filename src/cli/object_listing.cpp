@@ -142,6 +142,7 @@ std::vector<ObjectRow> ListObjects(CVolume& volume, RowFilter filter) {
       row.volumeOffset = volume.StartOffset;
       row.deleted = deleted;
       row.folder = (object->Flags & FoundFolder) != 0;
+      row.lost = !row.folder && (object->Flags & FoundLost) != 0;
       row.id = object->Id;
       row.parentId = object->ParentId;
       row.size = object->Size;
@@ -185,7 +186,9 @@ void WriteTsvRows(std::ostream& out, const std::vector<ObjectRow>& rows) {
   text.reserve(kPieceBytes + 1024);
   for (const ObjectRow& row : rows) {
     AppendNumber(text, row.volumeOffset);
-    text += row.deleted ? "\tdeleted\t" : "\tlive\t";
+    text += '\t';
+    text += RowState(row);
+    text += '\t';
     text += row.folder ? "folder\t" : "file\t";
     for (int64_t number : {int64_t{row.id}, int64_t{row.parentId}, row.size, row.start}) {
       AppendNumber(text, number);
@@ -215,7 +218,7 @@ std::string JsonObject(const ObjectRow& row) {
     text += quoted ? "\"" + value + "\"" : value;
   };
   field("volume_offset", std::to_string(row.volumeOffset), false);
-  field("state", row.deleted ? "deleted" : "live", true);
+  field("state", RowState(row), true);
   field("kind", row.folder ? "folder" : "file", true);
   field("id", std::to_string(row.id), false);
   field("parent_id", std::to_string(row.parentId), false);
@@ -225,6 +228,11 @@ std::string JsonObject(const ObjectRow& row) {
   field("modified", std::to_string(row.modified), false);
   field("path", Escaped(row.path, true), true);
   return text + "}";
+}
+
+const char* RowState(const ObjectRow& row) {
+  if (row.lost) return "lost";
+  return row.deleted ? "deleted" : "live";
 }
 
 std::string FileTimeText(uint64_t fileTime) {
@@ -266,7 +274,10 @@ void WriteTree(std::ostream& out, const std::string& heading, const std::vector<
       out << "  "
           << (row.size < 0 ? "size unknown" : FormatByteSize(static_cast<uint64_t>(row.size)))
           << "  " << FileTimeText(row.modified);
-    if (row.deleted) out << "  (deleted)";
+    if (row.lost)
+      out << "  (lost)";
+    else if (row.deleted)
+      out << "  (deleted)";
     out << '\n';
   }
 }

@@ -127,11 +127,23 @@ void CFileSystem_FAT::WalkFolders() {
   } else if (!ReadRootDirectory()) {
     return;
   }
+  // Progress counts folders: read ones against all known so far. Folder clusters are a tiny
+  // share of a volume's clusters, so counting them against all clusters would keep the bar
+  // near its start.
+  uint64_t foldersRead = 1;
+  ShowFolderProgress(foldersRead);
   while (!FolderList.empty() && MayContinue()) {
     const uint32_t cluster = FolderList.front();
     FolderList.pop_front();
     ReadFolder(cluster, static_cast<int32_t>(cluster));
+    ShowFolderProgress(++foldersRead);
   }
+}
+
+void CFileSystem_FAT::ShowFolderProgress(uint64_t foldersRead) {
+  if (!status_) return;
+  status_->ProgressTotal.store(foldersRead + FolderList.size(), std::memory_order_relaxed);
+  status_->ProgressPos.store(foldersRead, std::memory_order_relaxed);
 }
 
 bool CFileSystem_FAT::ReadRootDirectory() {
@@ -153,7 +165,6 @@ void CFileSystem_FAT::ReadFolder(uint32_t cluster, int32_t parentId) {
   const std::vector<uint32_t> clusters = FolderClusters(cluster);
   std::vector<uint8_t> buffer(clusters.size() * layout_->BytesPerCluster);
   ReadClusters(clusters, buffer);
-  if (status_) status_->ProgressPos.fetch_add(clusters.size(), std::memory_order_relaxed);
   ParseEntries(buffer, parentId);
 }
 

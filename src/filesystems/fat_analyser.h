@@ -52,6 +52,7 @@ class CFileSystem_FAT : public CFileSystem {
   void FillClusterBitmap();
 
   void WalkFolders();
+  void ShowFolderProgress(uint64_t foldersRead);
   bool ReadRootDirectory();
   void ReadFolder(uint32_t cluster, int32_t parentId);
   // The folder's clusters, bounded by the largest folder FAT allows.

@@ -14,6 +14,8 @@ constexpr uint16_t FoundFolder = 0x0002;
 constexpr uint16_t FoundHasDeleted = 0x0010;
 constexpr uint16_t FoundNamed = 0x0080;
 constexpr uint16_t FoundFragment = 0x0200;
+// A lost object whose size its own header gave: the store keeps it instead of inferring one.
+constexpr uint16_t FoundSizeFromHeader = 0x0800;
 constexpr uint16_t FoundLost = 0x1000;
 constexpr uint16_t FoundAlsoScanned = 0x2000;
 constexpr uint16_t FoundDriveNode = 0x4000;

@@ -49,6 +49,12 @@ int64_t Distance(int64_t from, int64_t to) {
              : static_cast<int64_t>(distance);
 }
 
+// A lost object whose header gave no size ends where the next object found after it starts.
+// One sized by its header keeps that size, also over the objects found inside it.
+bool SizeIsInferred(const FoundObject& record) {
+  return (record.Flags & FoundLost) && !(record.Flags & FoundSizeFromHeader);
+}
+
 // The folders met on a walk up the parents, for stopping at a cycle. Paths are a few folders
 // deep, where a look through a short list is cheaper than a hash set; a damaged chain of
 // parents can be long, and past the list's capacity the set takes over.
@@ -190,13 +196,12 @@ uint32_t FoundObjectStore::AddLocked(FoundObject* record, bool keep) {
   return seq;
 }
 
-// Inserts by position and infers the sizes of the lost objects on either side: a lost object
-// ends where the next object found after it starts.
+// Inserts by position and infers the sizes of the lost objects on either side.
 void FoundObjectStore::IndexPosition(FoundObject* record, uint32_t seq) {
   const auto neighbours = byStart_.Insert(record->Start, seq, record);
-  if ((record->Flags & FoundLost) && neighbours.next)
+  if (SizeIsInferred(*record) && neighbours.next)
     record->Size = Distance(record->Start, neighbours.next->key);
-  if (neighbours.previous && (neighbours.previous->record->Flags & FoundLost))
+  if (neighbours.previous && SizeIsInferred(*neighbours.previous->record))
     neighbours.previous->record->Size = Distance(neighbours.previous->key, record->Start);
 }
 

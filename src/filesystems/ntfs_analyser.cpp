@@ -281,7 +281,23 @@ void CFileSystem_NTFS::WalkMft() {
 
 void CFileSystem_NTFS::ParseWalkRecord(uint64_t number, std::span<const uint8_t> raw) {
   if (!IsFileRecord(raw)) return;
+  NoteWalkedRecord(number, raw);
   ReportRecord(number, raw, true);
+}
+
+// The sequence number of each record the walk read, so that a copy of it found elsewhere (the
+// MFT's mirror, for one) is not reported a second time.
+void CFileSystem_NTFS::NoteWalkedRecord(uint64_t number, std::span<const uint8_t> raw) {
+  if (number >= recordCount_ || raw.size() < 18) return;
+  if (walkedSequence_.size() != recordCount_) walkedSequence_.assign(recordCount_, 0);
+  walkedSequence_[number] = static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
+}
+
+bool CFileSystem_NTFS::WalkedAlready(std::span<const uint8_t> raw) const {
+  if (raw.size() < 48) return false;
+  const uint32_t number = ntfs_bytes::U32(raw, 44);
+  return number < walkedSequence_.size() &&
+         walkedSequence_[number] == static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
 }
 
 bool CFileSystem_NTFS::ReportRecord(uint64_t number, std::span<const uint8_t> raw,
@@ -325,13 +341,28 @@ void CFileSystem_NTFS::AnalyseFragment(const FoundObject& record) {
     uint64_t position = static_cast<uint64_t>(record.Start) / kSectorSize * kSectorSize;
     const uint64_t end = Volume->SectorCount * kSectorSize;
     for (int n = 0; n < kFragmentRecords && position < end && MayContinue(); ++n) {
-      if (ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw))
+      // The walk reported the MFT's own records; a record that an earlier fragment read
+      // has been reported too.
+      if (!InMftRuns(position) && fragmentRecords_.insert(position).second &&
+          ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw) &&
+          !WalkedAlready(raw))
         ParseRecord(raw);
       position += size;
     }
   } catch (const std::exception& error) {
     volume_log::Error(u"NTFS record fragment at %I64d: %S", record.Start, error.what());
   }
+}
+
+bool CFileSystem_NTFS::InMftRuns(uint64_t position) const {
+  if (!mftParser_ || !layout_) return false;
+  const uint64_t cluster = position / layout_->BytesPerCluster;
+  for (const DataRun& run : mftParser_->Runs()) {
+    if (run.Sparse || run.Lcn < 0) continue;
+    const uint64_t first = static_cast<uint64_t>(run.Lcn);
+    if (cluster >= first && cluster - first < run.Length) return true;
+  }
+  return false;
 }
 
 int CFileSystem_NTFS::ParseRecord(std::span<const uint8_t> raw) {

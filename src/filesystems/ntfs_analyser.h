@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "filesystems/file_system.h"
@@ -60,6 +61,9 @@ class CFileSystem_NTFS : public CFileSystem {
   void LoadClusterBitmap();
   void WalkMft();
   void ParseWalkRecord(uint64_t number, std::span<const uint8_t> raw);
+  void NoteWalkedRecord(uint64_t number, std::span<const uint8_t> raw);
+  // True for a copy of a record the walk reported: same number, same sequence number.
+  bool WalkedAlready(std::span<const uint8_t> raw) const;
   // Parses the record into current_ and reports it; the walk's and ParseRecord's common part.
   bool ReportRecord(uint64_t number, std::span<const uint8_t> raw, bool followList);
   // The value of the record's attribute list, resident or read through its runs.
@@ -75,6 +79,8 @@ class CFileSystem_NTFS : public CFileSystem {
                           NtfsCompressedData& units);
   // count bytes at a byte position of the volume; the bytes delivered.
   uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
+  // True when the byte position lies in a run of the MFT that the walk reads.
+  bool InMftRuns(uint64_t position) const;
   uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);
   const MftRecord* RecordOf(int32_t id);
 
@@ -88,6 +94,10 @@ class CFileSystem_NTFS : public CFileSystem {
   std::unique_ptr<MftRecord> mftParser_;
   uint64_t recordCount_ = 0;
 
+  // Positions of the records that fragments found by the sector scan have read.
+  std::unordered_set<uint64_t> fragmentRecords_;
+  // Per record number: the walk's sequence number + 1, 0 when the walk did not report it.
+  std::vector<uint32_t> walkedSequence_;
   std::unique_ptr<MftRecord> current_;
   FoundObject scratch_{};
   std::u16string nameScratch_;

@@ -1,6 +1,7 @@
 #include "signatures/type_matcher.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -65,5 +66,43 @@ TypeMatcher::TypeMatcher(const FileTypeDatabase& database) {
     }
     for (size_t index = first; index < screens_.size(); ++index)
       screens_[index].nextType = screens_.size();
+  }
+  BuildRows();
+}
+
+// A screened signature is keyed by its first required byte: in the rows of that offset it is
+// set only for the byte it requires, since a condition fails wherever that byte differs. An
+// unscreened one, or one keyed past the first unit, is set in every row of the first key.
+void TypeMatcher::BuildRows() {
+  constexpr uint32_t kNoKey = UINT32_MAX;
+  std::vector<uint32_t> keyOf(screens_.size(), kNoKey);
+  std::vector<uint8_t> byteOf(screens_.size(), 0);
+  for (size_t index = 0; index < screens_.size(); ++index) {
+    const Screen& screen = screens_[index];
+    if (!screen.screened) continue;
+    const int shift = std::countr_zero(screen.mask) / 8 * 8;
+    const uint64_t key = uint64_t{screen.offset} + static_cast<uint64_t>(shift / 8);
+    if (key >= kKeyWindow) continue;
+    keyOf[index] = static_cast<uint32_t>(key);
+    byteOf[index] = static_cast<uint8_t>(screen.value >> shift);
+    if (std::find(keyOffsets_.begin(), keyOffsets_.end(), keyOf[index]) == keyOffsets_.end())
+      keyOffsets_.push_back(keyOf[index]);
+  }
+  if (keyOffsets_.empty()) keyOffsets_.push_back(0);
+  fastReadable_ = *std::max_element(keyOffsets_.begin(), keyOffsets_.end()) + size_t{1};
+
+  const size_t keys = keyOffsets_.size();
+  words_ = (screens_.size() + 63) / 64;
+  rows_.assign(words_ * keys * 256, 0);
+  for (size_t index = 0; index < screens_.size(); ++index) {
+    uint64_t* table = rows_.data() + index / 64 * keys * 256;
+    const uint64_t bit = uint64_t{1} << (index % 64);
+    if (keyOf[index] == kNoKey) {
+      for (size_t byte = 0; byte < 256; ++byte) table[byte] |= bit;
+      continue;
+    }
+    const size_t k = static_cast<size_t>(
+        std::find(keyOffsets_.begin(), keyOffsets_.end(), keyOf[index]) - keyOffsets_.begin());
+    table[k * 256 + byteOf[index]] |= bit;
   }
 }

@@ -11,7 +11,9 @@
 #include "app/strings.h"
 #include "filesystems/fat_analyser.h"
 #include "filesystems/ntfs_analyser.h"
+#include "signatures/searcher.h"
 #include "volumes/computer.h"
+#include "volumes/found_volume_size.h"
 #include "volumes/volume.h"
 
 namespace {
@@ -24,8 +26,13 @@ constexpr uint32_t kTextAnalysingSectors = 57311;
 
 // Sector-scan finds that are partition boot sectors (FAT12/16, FAT32, NTFS types of the
 // built-in table), and the file-system fragments the analysers read themselves.
-bool IsPartitionBootSector(int16_t type) { return type == 1 || type == 4 || type == 7 || type == 11; }
+bool IsPartitionBootSector(int16_t type) {
+  return type == 1 || type == 4 || type == 7 || type == 11;
+}
 bool IsFileSystemFragment(int16_t type) { return type == 24 || type == 25; }
+// What Phase says: which pass runs.
+constexpr int32_t kPhaseFileSystem = 1;
+constexpr int32_t kPhaseSectors = 2;
 // Types below this are the drive structures above, never files of their own.
 constexpr int16_t kFirstFileType = 30;
 
@@ -76,7 +83,15 @@ CAnalysisDriver::SectorScanner& SectorScannerSlot() {
 }
 }  // namespace
 
-void CAnalysisDriver::SetSectorScanner(SectorScanner scanner) { SectorScannerSlot() = std::move(scanner); }
+void CAnalysisDriver::SetSectorScanner(SectorScanner scanner) {
+  SectorScannerSlot() = std::move(scanner);
+}
+
+void CAnalysisDriver::RunSearcher(CVolume& volume) {
+  CSearcher searcher(volume, status_,
+                     [this, &volume](const FoundObject& record) { OnLostObject(volume, record); });
+  searcher.Run();
+}
 
 CAnalysisDriver::CAnalysisDriver(CLocalComputer& computer, AnalysisStatus& status)
     : computer_(computer), status_(status) {}
@@ -100,7 +115,9 @@ CAnalysisDriver::VolumeWork& CAnalysisDriver::WorkOf(const CVolume& volume) {
   return *work;
 }
 
-IMessageTarget* CAnalysisDriver::MainWindow() const { return g_pApp ? g_pApp->MainWindow() : nullptr; }
+IMessageTarget* CAnalysisDriver::MainWindow() const {
+  return g_pApp ? g_pApp->MainWindow() : nullptr;
+}
 
 void CAnalysisDriver::Post(uint32_t message, uintptr_t wParam) {
   if (IMessageTarget* window = MainWindow()) window->Post(message, wParam, 0);
@@ -142,13 +159,15 @@ bool CAnalysisDriver::WaitForPasses(const CVolume& volume, uint32_t timeoutMs) {
   return WorkOf(volume).Thread.WaitFor(timeoutMs);
 }
 
-bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText, std::function<void()> body) {
+bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText,
+                                std::function<void()> body) {
   VolumeWork& work = WorkOf(volume);
   // A pass that was asked to stop may still be on its way out.
   if (work.Thread.IsRunning() && !work.Thread.WaitFor(kStopWaitMs)) return false;
-  return work.Thread.Start([this, &volume, failureText, body = std::move(body)] {
-    // A rescan does not free the volume, or the disk it lies on, while the pass reads it.
-    CVolumeUse use = computer_.Volumes.Use(&volume);
+  // Taken before the start returns: a rescan does not free the volume, or the disk it lies
+  // on, between the start and the end of the pass.
+  auto use = std::make_shared<CVolumeUse>(computer_.Volumes.Use(&volume));
+  return work.Thread.Start([this, &volume, failureText, use, body = std::move(body)] {
     try {
       body();
     } catch (...) {
@@ -170,9 +189,17 @@ bool CAnalysisDriver::StartAnalysis(CVolume& volume) {
   if (volume.State == VolumeStateAnalysing || RefusedForRecovery(volume)) return false;
   // Queued before the thread starts: an analysis that fails at once takes it off again.
   Enqueue(volume);
-  int32_t idle = 0;
-  if (!status_.Running.compare_exchange_strong(idle, 1)) return false;
-  SetAnalysedVolume(volume, true);
+  {
+    // The gate and the volume it belongs to change together, so that a stop of another volume
+    // never sees the gate with the previous volume's name on it.
+    std::lock_guard lock(lock_);
+    int32_t idle = 0;
+    if (!status_.Running.compare_exchange_strong(idle, 1)) return false;
+    computer_.SelectedVolume = &volume;
+    computer_.AnalysedVolume = &volume;
+    computer_.ShownVolume = &volume;
+    status_.Volume = &volume;
+  }
   if (StartPass(volume, u"Analyse.FatalError", [this, &volume] { Analyse(volume); })) return true;
   status_.Running = 0;
   return false;
@@ -192,26 +219,41 @@ void CAnalysisDriver::StartFileSystemAnalysis(CVolume& volume) {
   if (!StartPass(volume, u"AnalyseFileSystem.FatalError", body)) status_.Running = 0;
 }
 
-void CAnalysisDriver::StartSectorScan(CVolume& volume, int32_t lostDrivesOnly) {
-  if (RefusedForRecovery(volume)) return;
+bool CAnalysisDriver::StartSectorScan(CVolume& volume, int32_t lostDrivesOnly) {
+  if (RefusedForRecovery(volume)) return false;
+  // Another analysis owns the status record: overwriting it would take its gate.
+  int32_t idle = 0;
+  if (!status_.Running.compare_exchange_strong(idle, 1)) {
+    LogText(LogLevelInfo, 57123, volume.GetDisplayName());
+    return false;
+  }
   volume.SectorScanOption = lostDrivesOnly;
-  status_.Running = 1;
   status_.ProgressPos = 0;
   status_.ProgressTotal = volume.ClusterCount;
   {
     std::lock_guard lock(lock_);
     computer_.AnalysedVolume = &volume;
+    status_.Volume = &volume;
   }
   auto body = [this, &volume] {
     volume.State = VolumeStateAnalysing;
     AnalyseSectors(volume);
+    volume.State = VolumeStateReady;
+    std::lock_guard lock(lock_);
+    if (status_.Volume.load() == &volume) status_.Running = 0;
   };
-  if (!StartPass(volume, u"AnalyseSectors.FatalError", body)) status_.Running = 0;
+  if (StartPass(volume, u"AnalyseSectors.FatalError", body)) return true;
+  status_.Running = 0;
+  return false;
 }
 
 void CAnalysisDriver::StopAnalysis(CVolume& volume) {
-  status_.Running = 0;
-  Dequeue(volume);
+  {
+    // Only the analysis of this volume is stopped: one started meanwhile keeps its gate.
+    std::lock_guard lock(lock_);
+    if (status_.Volume.load() == &volume) status_.Running = 0;
+    std::erase(queue_, &volume);
+  }
   volume.State = VolumeStateReady;
   CPassThread& thread = WorkOf(volume).Thread;
   if (thread.IsCurrent()) {
@@ -224,7 +266,6 @@ void CAnalysisDriver::StopAnalysis(CVolume& volume) {
 }
 
 void CAnalysisDriver::AnalysisFinished(CVolume& volume) {
-  status_.Running = 0;
   StopAnalysis(volume);
   Post(UM_ANALYSIS_FINISHED, reinterpret_cast<uintptr_t>(&volume));
 }
@@ -235,7 +276,8 @@ bool CAnalysisDriver::StartNextQueued() {
   {
     std::lock_guard lock(lock_);
     // A rescan may have freed a volume while it waited.
-    std::erase_if(queue_, [this](const CVolume* volume) { return !computer_.Volumes.IsListed(volume); });
+    std::erase_if(queue_,
+                  [this](const CVolume* volume) { return !computer_.Volumes.IsListed(volume); });
     if (queue_.empty()) return false;
     next = queue_.front();
   }
@@ -267,9 +309,14 @@ bool CAnalysisDriver::CreateAnalyser(CVolume& volume) {
     sink = work.Sink.get();
   }
   switch (AnalyserForType(type)) {
-    case FsAnalyser::Fat: volume.FileSystem = std::make_unique<CFileSystem_FAT>(volume, &status_, sink); break;
-    case FsAnalyser::Ntfs: volume.FileSystem = std::make_unique<CFileSystem_NTFS>(volume, &status_, sink); break;
-    case FsAnalyser::None: return false;
+    case FsAnalyser::Fat:
+      volume.FileSystem = std::make_unique<CFileSystem_FAT>(volume, &status_, sink);
+      break;
+    case FsAnalyser::Ntfs:
+      volume.FileSystem = std::make_unique<CFileSystem_NTFS>(volume, &status_, sink);
+      break;
+    case FsAnalyser::None:
+      return false;
   }
   volume.Store.SetRootId(RootIdForType(type));
   return true;
@@ -281,7 +328,7 @@ void CAnalysisDriver::AnalyseFileSystem(CVolume& volume) {
   const Clock::time_point started = Clock::now();
   status_.ProgressPos = 0;
   status_.ProgressTotal = volume.ClusterCount;
-  status_.Phase = 1;
+  status_.Phase = kPhaseFileSystem;
   status_.Computer = &computer_;
   SendStatus(kTextAnalysingFileSystem);
   LogText(LogLevelInfo, 57212);
@@ -310,11 +357,16 @@ void CAnalysisDriver::AnalyseSectors(CVolume& volume) {
     std::lock_guard lock(lock_);
     computer_.AnalysedVolume = &volume;
   }
+  status_.Phase = kPhaseSectors;
+  status_.ProgressPos = 0;
   SendStatus(kTextAnalysingSectors);
   LogText(LogLevelInfo, 57313);
   const Clock::time_point started = Clock::now();
   volume.Store.EnablePositionIndex();
-  if (const SectorScanner& scanner = SectorScannerSlot()) scanner(*this, volume);
+  if (const SectorScanner& scanner = SectorScannerSlot())
+    scanner(*this, volume);
+  else
+    RunSearcher(volume);
   Post(UM_SECTOR_PASS_FINISHED, 0);
   LogCounts(volume.ScanFolders, volume.ScanFiles);
   LogDuration(ElapsedMs(started));
@@ -329,14 +381,18 @@ void CAnalysisDriver::OnFoundObject(CVolume& volume, const FoundObject& record) 
     return;
   }
   ++volume.FileSystemFiles;
-  if (SettingOn(&SettingsRecord::LogFoundFiles) && stored->Name) LogText(LogLevelInfo, 134, stored->Name);
+  if (SettingOn(&SettingsRecord::LogFoundFiles) && stored->Name)
+    LogText(LogLevelInfo, 134, stored->Name);
 }
 
 void CAnalysisDriver::OnLostObject(CVolume& volume, const FoundObject& record) {
+  // The analysers' fragment parsers share scratch records, and the counters and the stored
+  // record's flags are read after the store's lock is released: one hand-over at a time.
+  std::lock_guard handOver(handOverLock_);
   if (IsPartitionBootSector(record.FileTypeId)) {
     FoundObject partition = record;
     partition.ParentId = volume.RootRecord.Id;
-    computer_.AddFoundVolume(partition);
+    computer_.AddFoundVolume(partition, FoundVolumeBytes(volume, record));
     return;
   }
   if (volume.SectorScanOption == 1) return;
@@ -347,10 +403,15 @@ void CAnalysisDriver::OnLostObject(CVolume& volume, const FoundObject& record) {
   if (record.FileTypeId < kFirstFileType) return;
   FoundObject* stored = volume.Store.AddLostObject(record, MainWindow());
   if (!stored) return;
-  if (stored->Flags & FoundFolder) {
+  const uint16_t flags = stored->Flags;
+  if (flags & FoundFolder) {
     ++volume.ScanFolders;
     return;
   }
-  if (!(stored->Flags & FoundAlsoScanned)) ++volume.ScanFiles;
-  if (SettingOn(&SettingsRecord::LogFoundFiles) && stored->Name) LogText(LogLevelInfo, 134, stored->Name);
+  if (!(flags & FoundAlsoScanned)) {
+    ++volume.ScanFiles;
+    ++status_.ProgressExtra;
+  }
+  if (SettingOn(&SettingsRecord::LogFoundFiles) && stored->Name)
+    LogText(LogLevelInfo, 134, stored->Name);
 }

@@ -26,8 +26,8 @@ class IMessageTarget;
 
 class CAnalysisDriver {
  public:
-  // The sector pass body: reads every cluster of the volume, hands what it finds to
-  // OnLostObject and returns when done or when Running becomes 0. Set by the sector scanner.
+  // A sector pass body in place of the sector scanner (CSearcher), for tests: reads the volume,
+  // hands what it finds to OnLostObject and returns when done or when Running becomes 0.
   using SectorScanner = std::function<void(CAnalysisDriver& driver, CVolume& volume)>;
 
   // How long a stop waits for a pass thread to end.
@@ -42,6 +42,7 @@ class CAnalysisDriver {
   AnalysisStatus& Status() { return status_; }
   // Stops whatever runs and waits for every pass thread (the end of the program).
   void Shutdown();
+  // Null puts the sector scanner back.
   static void SetSectorScanner(SectorScanner scanner);
 
   // The Analyze command: starts Analyse on a thread when nothing runs, and queues the volume
@@ -49,10 +50,12 @@ class CAnalysisDriver {
   // analysis thread was started.
   bool StartAnalysis(CVolume& volume);
   // The wizard's two steps, each on a thread of its own: the file-system pass, and the sector
-  // pass (lostDrivesOnly 1: only partition boot sectors are collected).
+  // pass (lostDrivesOnly 1: only partition boot sectors are collected). The sector pass is
+  // refused (false) while another analysis runs.
   void StartFileSystemAnalysis(CVolume& volume);
-  void StartSectorScan(CVolume& volume, int32_t lostDrivesOnly);
-  // Clears Running, takes the volume off the queue and makes it ready again; from another
+  bool StartSectorScan(CVolume& volume, int32_t lostDrivesOnly);
+  // Clears Running when the volume is the one being analysed, takes the volume off the queue
+  // and makes it ready again; from another
   // thread waits up to kStopWaitMs for its pass to end.
   void StopAnalysis(CVolume& volume);
   // The end of an analysis: Running 0, StopAnalysis, UM_ANALYSIS_FINISHED with the volume.
@@ -95,6 +98,7 @@ class CAnalysisDriver {
   void SendStatus(uint32_t textNumber);
   bool CreateAnalyser(CVolume& volume);
   bool RefusedForRecovery(const CVolume& volume) const;
+  void RunSearcher(CVolume& volume);
 
   CLocalComputer& computer_;
   AnalysisStatus& status_;
@@ -102,4 +106,6 @@ class CAnalysisDriver {
   mutable std::mutex lock_;
   std::vector<CVolume*> queue_;
   std::map<const CVolume*, std::unique_ptr<VolumeWork>> work_;
+  // Serialises OnLostObject.
+  std::mutex handOverLock_;
 };

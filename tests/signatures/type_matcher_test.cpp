@@ -80,3 +80,117 @@ TEST(TypeMatcherTest, AgreesWithThePlainLoopOnEveryKindOfUnit) {
 }
 
 }  // namespace
+
+namespace {
+
+// Types that stress the key tables: fixed bytes past the first unit (never keyed), a first
+// byte left out by the mask, a range condition only (never screened), and types after the
+// 64th signature, so that the answers span more than one word of the tables.
+void AddAwkwardTypes(FileTypeDatabase& database) {
+  FileType far;
+  far.TypeId = 2000;
+  far.Signatures.push_back(
+      Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 600, {'F', 'A', 'R'})}});
+  database.AddType(far);
+
+  FileType atEnd;
+  atEnd.TypeId = 2001;
+  atEnd.Signatures.push_back(
+      Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 510, {'Z', 'Z', 'Z', 'Z'})}});
+  database.AddType(atEnd);
+
+  FileType range;
+  range.TypeId = 2002;
+  SignatureCondition low = SignatureCondition::Create(CondByteRange, 1);
+  low.Payload = {'a', 'c'};
+  low.Repeat = 2;
+  range.Signatures.push_back(Signature{{}, {}, {low}});
+  database.AddType(range);
+
+  // Enough more to reach a third word of the tables, keyed at offsets of their own.
+  for (int i = 0; i < 12; ++i) {
+    FileType filler;
+    filler.TypeId = 2100 + i;
+    filler.Signatures.push_back(
+        Signature{{},
+                  {},
+                  {SignatureCondition::WithPayload(CondBytes, 20 + i,
+                                                   {'Q', static_cast<uint8_t>('a' + i)})}});
+    database.AddType(filler);
+  }
+
+  // Two signatures of one type that both hold: the type is reported once.
+  FileType twice;
+  twice.TypeId = 2003;
+  for (int i = 0; i < 2; ++i)
+    twice.Signatures.push_back(
+        Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 0, {'Q', 'Q'})}});
+  database.AddType(twice);
+}
+
+TEST(TypeMatcherTest, AgreesWithThePlainLoopOnRandomAndCraftedBlocks) {
+  FileTypeDatabase database;
+  for (FileType& type : BuiltinTypes()) database.AddType(std::move(type));
+  AddWizardTypes(database);
+  AddAwkwardTypes(database);
+  TypeMatcher matcher(database);
+  ASSERT_GT(matcher.ScreenCount(), 128u);
+
+  // Every signature's own fixed bytes planted at its offset, over random, zero and text bytes,
+  // so that the screens pass and the later conditions decide.
+  std::vector<std::vector<uint8_t>> prefixes;
+  for (const auto& type : database.Types())
+    for (const Signature& signature : type->Signatures) {
+      std::vector<uint8_t> unit(1024, 0);
+      for (const SignatureCondition& condition : signature.Conditions)
+        if ((condition.Kind == CondBytes || condition.Kind == CondDword ||
+             condition.Kind == CondWord || condition.Kind == CondByte ||
+             condition.Kind == CondQword) &&
+            condition.Offset >= 0 && condition.Offset + condition.Payload.size() <= unit.size())
+          std::memcpy(unit.data() + condition.Offset, condition.Payload.data(),
+                      std::min<size_t>(condition.Payload.size(),
+                                       condition.Kind == CondBytes ? condition.Length : 8));
+      prefixes.push_back(std::move(unit));
+    }
+
+  std::mt19937 random(11);
+  const size_t kUnits = 512;
+  size_t matched = 0;
+  for (int fill = 0; fill < 3; ++fill) {
+    std::vector<uint8_t> block(kUnits * 512);
+    for (uint8_t& byte : block)
+      byte = fill == 0   ? static_cast<uint8_t>(random())
+             : fill == 1 ? 0
+                         : "<html> ab ZZ\r\n"[random() % 14];
+    for (size_t unit = 0; unit < kUnits; unit += 2) {
+      const std::vector<uint8_t>& prefix = prefixes[random() % prefixes.size()];
+      const size_t length = std::min(prefix.size(), block.size() - unit * 512);
+      for (size_t i = 0; i < length; ++i)
+        if (prefix[i] || random() % 4 == 0) block[unit * 512 + i] = prefix[i];
+      if (random() % 8 == 0) block[unit * 512 + random() % 8] ^= 1 << (random() % 8);
+    }
+    for (size_t unit = 0; unit < kUnits; ++unit) {
+      const size_t readable = block.size() - unit * 512;
+      const uint8_t* candidate = block.data() + unit * 512;
+      const std::vector<int32_t> plain = Plain(database, candidate, readable);
+      ASSERT_EQ(Screened(matcher, candidate, readable), plain)
+          << "fill " << fill << ", unit " << unit;
+      matched += plain.size();
+    }
+  }
+  EXPECT_GT(matched, kUnits) << "the crafted units reach the later conditions";
+
+  // A caller that stops after the first answer gets the first type in scan order.
+  std::vector<uint8_t> both(1024, 0);
+  std::memcpy(both.data(), "QQ", 2);
+  std::memcpy(both.data() + 600, "FAR", 3);
+  std::vector<int32_t> first;
+  matcher.ForEachMatch(both.data(), both.size(), [&](const FileType& type) {
+    first.push_back(type.TypeId);
+    return false;
+  });
+  EXPECT_EQ(first, (std::vector<int32_t>{Plain(database, both.data(), both.size()).front()}));
+  EXPECT_EQ(Screened(matcher, both.data(), both.size()), Plain(database, both.data(), both.size()));
+}
+
+}  // namespace
