@@ -3,6 +3,7 @@
 // viewer and the recovery read a medium through ReadSectors.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -99,7 +100,9 @@ class CVolume {
 
   // Fills sizes, geometry, label and State for the volume's kind (State -1 while it runs).
   void QueryInformation();
-  // QueryInformation on a thread of its own; nothing when one is running.
+  // QueryInformation on a thread of its own; nothing when one is running. While it runs, it
+  // alone writes the volume's fields: other threads read them once IsQueryRunning is false
+  // (GetDisplayName gives the last published name meanwhile).
   void StartQuery();
   bool IsQueryRunning() const { return queryRunning_; }
   void WaitForQuery();
@@ -128,6 +131,9 @@ class CVolume {
     return Store.GetObjectFolderPath(object, Kind == VolumeKindLogical ? Letter : char16_t{0});
   }
   int32_t FileSystemType() const { return FileSystem ? FileSystem->TypeCode : 0; }
+  // The volume's length in 512-byte sectors, 0 when unknown. SectorCount may count the
+  // device's own sectors (4096 bytes on a 4Kn disk), so the larger of the two sizes holds.
+  uint64_t Sectors512() const { return std::max(TotalBytes / kSectorSize, SectorCount); }
 
   // The first two sectors of the volume as last read.
   std::array<uint8_t, 2 * kSectorSize> BootSector{};
@@ -208,4 +214,5 @@ class CVolume {
   std::mutex displayNameLock_;
   std::thread queryThread_;
   std::atomic<bool> queryRunning_{false};
+  std::atomic<std::thread::id> queryThreadId_{};
 };
