@@ -173,15 +173,25 @@ bool CFileSystem_NTFS::LoadMft() {
   return true;
 }
 
-void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number) {
+void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number, ListLoad load) {
   std::unordered_set<uint64_t> merged{number};
   std::vector<uint8_t> raw(layout_->RecordSize);
   std::u16string problem;
   for (const AttributeListEntry& entry :
        ParseAttributeList(AttributeListBytes(record, number), problem)) {
+    if (load == ListLoad::Stoppable && !MayContinue()) return;
     const bool wanted =
         (entry.Type == kAttrData && entry.NameLength == 0) || entry.Type == kAttrFileName;
-    if (!wanted || !merged.insert(entry.RecordNumber).second) continue;
+    if (!wanted || merged.count(entry.RecordNumber) != 0) continue;
+    // The base record itself is in the set.
+    if (merged.size() > kMaxExtensionRecords) {
+      volume_log::Error(
+          u"NTFS record %I64u: its attribute list names more than %u extension records; the "
+          u"rest are not read",
+          number, static_cast<uint32_t>(kMaxExtensionRecords));
+      break;
+    }
+    merged.insert(entry.RecordNumber);
     MftRecord extension(layout_->RecordSize, layout_->ClusterCount);
     if (ReadMftRecord(entry.RecordNumber, raw) == 0 || !extension.Load(raw)) {
       volume_log::Error(u"NTFS record %I64u: its extension record %I64u cannot be read", number,
@@ -291,7 +301,8 @@ bool CFileSystem_NTFS::ReportRecord(uint64_t number, std::span<const uint8_t> ra
                       current_->Problem());
   // Extension records hold no name of their own; their base record reports the object.
   if (current_->BaseRecord() != 0) return true;
-  if (followList && current_->HasAttributeList()) LoadAttributeList(*current_, number);
+  if (followList && current_->HasAttributeList())
+    LoadAttributeList(*current_, number, ListLoad::Stoppable);
   ResetFoundObject(scratch_);
   if (!current_->FillFoundObject(scratch_, nameScratch_)) return true;
   scratch_.Id = static_cast<int32_t>(number);

@@ -41,8 +41,13 @@ class CFileSystem_NTFS : public CFileSystem {
   // zeros. The bytes delivered; fewer when the runs end or a read fails.
   uint32_t ReadData(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer);
   // Adds to the record the runs of its $DATA kept in the extension records its attribute list
-  // names; each extension record is read once.
-  void LoadAttributeList(MftRecord& record, uint64_t number);
+  // names; each extension record is read once, at most kMaxExtensionRecords of them. A
+  // stoppable load ends when the analysis is stopped; a load for reading data never does.
+  enum class ListLoad { Whole, Stoppable };
+  void LoadAttributeList(MftRecord& record, uint64_t number, ListLoad load = ListLoad::Whole);
+  // An attribute list holds at most 256 KiB of entries of at least 32 bytes each, so a list
+  // naming more extension records than this is damaged or crafted.
+  static constexpr size_t kMaxExtensionRecords = 8192;
 
   // The layout from the boot sector and the MFT's record; null before they were read or when
   // they were refused.
