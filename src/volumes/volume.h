@@ -119,6 +119,9 @@ class CVolume {
   void ScanPartitionTable(uint64_t baseSector, uint64_t extendedBase);
   // The length of the device or image file in bytes, opening it when needed; 0 when unknown.
   uint64_t DeviceSize();
+  // The device or image file that the volume's sectors are read from: its own DevicePath, or
+  // for a partition its disk's; empty for a partition without its disk.
+  std::u16string OpenPath() const;
 
   std::u16string GetDisplayName();
   std::u16string GetDevicePath();
@@ -199,7 +202,6 @@ class CVolume {
   void CloseLocked();
   // Runs a device query on the open device, opening it first when needed.
   bool WithDevice(CloseAfter closeAfter, const std::function<bool(const platform::File&)>& query);
-  std::u16string OpenPath() const;
   void UpdateCountsFromTotalBytes();
   void SizeFromGeometry();
 
