@@ -20,8 +20,6 @@ constexpr uint64_t kMftRecord = 0;
 constexpr uint64_t kBitmapRecord = 6;
 // The walk reads the MFT in pieces of this size.
 constexpr uint32_t kMftChunkBytes = 1024 * 1024;
-// Largest single transfer of ReadVolumeBytes.
-constexpr uint64_t kMaxTransferSectors = 8192;
 // MFT records found by the sector scan that are read from its position.
 constexpr int kFragmentRecords = 10;
 
@@ -131,7 +129,7 @@ bool CFileSystem_NTFS::LoadMft() {
   }
   const uint64_t position = layout_->MftCluster * layout_->BytesPerCluster;
   std::vector<uint8_t> raw(layout_->RecordSize);
-  if (ReadVolumeBytes(position, raw.data(), layout_->RecordSize) != layout_->RecordSize ||
+  if (Volume->ReadBytes(position, raw.data(), layout_->RecordSize) != layout_->RecordSize ||
       !IsFileRecord(raw)) {
     volume_log::Error(u"NTFS analysis: the MFT's first record at cluster %I64u is no FILE record",
                       layout_->MftCluster);
@@ -147,7 +145,7 @@ bool CFileSystem_NTFS::LoadMft() {
     } else {
       layout_->RecordSize = allocated;
       raw.resize(allocated);
-      if (ReadVolumeBytes(position, raw.data(), allocated) != allocated) return false;
+      if (Volume->ReadBytes(position, raw.data(), allocated) != allocated) return false;
     }
   }
   mftParser_ = std::make_unique<MftRecord>(layout_->RecordSize, layout_->ClusterCount);
@@ -332,7 +330,7 @@ void CFileSystem_NTFS::AnalyseFragment(const FoundObject& record) {
     uint64_t position = static_cast<uint64_t>(record.Start) / kSectorSize * kSectorSize;
     const uint64_t end = Volume->SectorCount * kSectorSize;
     for (int n = 0; n < kFragmentRecords && position < end && MayContinue(); ++n) {
-      if (ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw))
+      if (Volume->ReadBytes(position, raw.data(), size) == size && IsFileRecord(raw))
         ParseRecord(raw);
       position += size;
     }
@@ -346,30 +344,6 @@ int CFileSystem_NTFS::ParseRecord(std::span<const uint8_t> raw) {
   const uint32_t number = ntfs_bytes::U32(raw, 44);
   if (number > static_cast<uint32_t>(INT32_MAX)) return 0;
   return ReportRecord(number, raw.first(layout_->RecordSize), false) ? 1 : 0;
-}
-
-uint32_t CFileSystem_NTFS::ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count) {
-  uint8_t sector[kSectorSize];
-  uint32_t done = 0;
-  while (done < count) {
-    const uint64_t first = position / kSectorSize;
-    const uint32_t within = static_cast<uint32_t>(position % kSectorSize);
-    const uint32_t left = count - done;
-    if (within == 0 && left >= kSectorSize) {
-      const uint64_t sectors = std::min<uint64_t>(left / kSectorSize, kMaxTransferSectors);
-      const uint32_t got = Volume->ReadSectors(buffer + done, first, sectors);
-      done += got;
-      if (got != sectors * kSectorSize) break;
-      position += got;
-      continue;
-    }
-    if (Volume->ReadSectors(sector, first, 1) != kSectorSize) break;
-    const uint32_t n = std::min(kSectorSize - within, left);
-    std::memcpy(buffer + done, sector + within, n);
-    done += n;
-    position += n;
-  }
-  return done;
 }
 
 uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, uint32_t count,
@@ -412,7 +386,7 @@ uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offs
     }
     const uint64_t at =
         (static_cast<uint64_t>(run->Lcn) + (vcn - run->FirstVcn)) * clusterBytes + within;
-    const uint32_t got = ReadVolumeBytes(at, buffer + done, static_cast<uint32_t>(n));
+    const uint32_t got = Volume->ReadBytes(at, buffer + done, static_cast<uint32_t>(n));
     done += got;
     if (got != n) break;
   }
@@ -422,7 +396,8 @@ uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offs
 uint32_t CFileSystem_NTFS::ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset,
                                     uint32_t count) {
   if (record.Start < 0) return 0;
-  const uint32_t got = ReadVolumeBytes(static_cast<uint64_t>(record.Start) + offset, buffer, count);
+  const uint32_t got =
+      Volume->ReadBytes(static_cast<uint64_t>(record.Start) + offset, buffer, count);
   if (got == 0) volume_log::Error(u"CFileSystem_NTFS.FileRead: Can't read record at");
   return got;
 }

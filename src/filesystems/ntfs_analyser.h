@@ -69,8 +69,6 @@ class CFileSystem_NTFS : public CFileSystem {
   std::vector<uint8_t> AttributeListBytes(const MftRecord& record, uint64_t number);
   uint32_t ReadRuns(std::span<const DataRun> runs, uint64_t offset, uint32_t count,
                     uint8_t* buffer);
-  // count bytes at a byte position of the volume; the bytes delivered.
-  uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
   uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);
   const MftRecord* RecordOf(int32_t id);
 

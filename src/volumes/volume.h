@@ -81,6 +81,10 @@ class CVolume {
   virtual uint32_t ReadSectors(void* buffer, uint64_t firstSector, uint64_t count);
   // The same with a signed count; a negative count reads nothing.
   uint32_t ReadSectors32(void* buffer, uint64_t firstSector, int32_t count);
+  // count bytes at any byte position of the volume, through ReadSectors: whole sectors straight
+  // into the buffer, partly wanted ones at either end through a sector of its own. The bytes
+  // delivered, fewer when a read fails or the volume ends.
+  uint32_t ReadBytes(uint64_t position, void* buffer, uint32_t count);
   // Reads length bytes at offset from the record's Start (sector-aligned positions).
   // The buffer needs room for length bytes only.
   uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length);
