@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "app/settings_store.h"
 #include "platform/file.h"
+#include "platform/path_rules.h"
 #include "platform/system.h"
 
 static_assert(std::endian::native == std::endian::little, "lines are written as UTF-16LE from memory");
@@ -47,20 +48,11 @@ std::u16string FormatLine(int32_t level, std::u16string_view timeText, std::u16s
   return line;
 }
 
-bool IsAbsolutePath(std::u16string_view path) {
-#ifdef _WIN32
-  if (path.size() >= 2 && path[1] == u':') return true;
-  return !path.empty() && (path[0] == u'\\' || path[0] == u'/');
-#else
-  return !path.empty() && path[0] == u'/';
-#endif
-}
-
 // A bare file name goes into the temporary folder of the settings (the system's when unset).
 std::u16string ResolveLogFilePath(const SettingsRecord& settings) {
   std::u16string name = ReadSettingsText(settings, kLogFileNameField);
   if (name.empty()) name = u"Lumenard.log";
-  if (IsAbsolutePath(name)) return name;
+  if (platform::IsAbsolutePath(name)) return name;
   std::u16string folder = ReadSettingsText(settings, kTemporaryFolderField);
   if (folder.empty()) folder = platform::TempFolder();
   return platform::JoinPath(folder, name);

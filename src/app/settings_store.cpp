@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/file.h"
+#include "platform/path_rules.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/time.h"
@@ -35,16 +36,7 @@ void SetCharAt(SettingsRecord& record, SettingsTextField field, size_t index, ch
   std::memcpy(Bytes(record) + field.offset + index * sizeof(char16_t), &c, sizeof(c));
 }
 
-std::u16string DefaultDestinationFolder() {
-#ifdef _WIN32
-  return u"C:\\Recovered Files";
-#else
-  // POSIX has no drive C:; the user's home folder plays its part.
-  std::u16string home = platform::GetEnvironment(u"HOME");
-  if (home.empty()) home = platform::TempFolder();
-  return platform::JoinPath(home, u"Recovered Files");
-#endif
-}
+std::u16string DefaultDestinationFolder() { return platform::DefaultRecoveryFolder(); }
 
 // A stored record may hold text fields without their terminating zero; later readers treat
 // them as zero-terminated, so the last character of such a field is cleared.

@@ -1,10 +1,12 @@
 // lumenard-cli drives [IMAGE...]: the drives of the machine as the drive list holds them, or
 // the given drive images with the partitions found on them.
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/command.h"
@@ -92,6 +94,12 @@ void PrintHeader() {
 
 void PrintVolume(CVolume& volume, int depth) {
   std::string kind = std::string(static_cast<size_t>(depth) * 2, ' ') + KindName(volume.Kind);
+  // Its query still writes the other fields: only what it does not touch is printed.
+  if (volume.IsQueryRunning()) {
+    std::cout << Column(kind, 8) << Column(Utf8(volume.GetDisplayName()), 28) << Column("-", 10)
+              << Column("-", 11) << Column(StateName(VolumeStateQuerying), 9) << "\n";
+    return;
+  }
   std::string fileSystem = volume.Kind == VolumeKindPhysical ? "-" : Utf8(volume.GetFileSystemName());
   std::cout << Column(kind, 8) << Column(Utf8(volume.GetDisplayName()), 28) << Column(HumanSize(volume.TotalBytes), 10)
             << Column(fileSystem, 11) << Column(StateName(volume.State), 9) << Details(volume) << "\n";
@@ -112,6 +120,18 @@ void PrintVolumes(CVolumesList& list) {
   }
 }
 
+// A slow or failing drive may answer late; the others are printed when it has not within
+// this time.
+constexpr auto kQueryWait = std::chrono::seconds(10);
+
+void WaitForQueries(CVolumesList& list) {
+  const auto end = std::chrono::steady_clock::now() + kQueryWait;
+  const std::vector<CVolume*> items = list.Items();
+  for (CVolume* volume : items)
+    while (volume->IsQueryRunning() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 int RunDrives(const CliArgs& args) {
   CliOptions options(args, {});
   if (!options.ok()) return CliUsageError(options.error());
@@ -126,6 +146,7 @@ int RunDrives(const CliArgs& args) {
     for (const std::string& path : options.Positional())
       if (!LoadImage(computer, platform::Utf8ToUtf16(path))) code = CliFailure("cannot open the drive image '" + path + "'");
   }
+  WaitForQueries(computer.Volumes);
   PrintVolumes(computer.Volumes);
   std::cout.flush();
   computer.Volumes.WaitForQueries();

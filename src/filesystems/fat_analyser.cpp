@@ -87,7 +87,7 @@ bool CFileSystem_FAT::LoadParameters() {
     return false;
   }
   std::u16string problem;
-  layout_ = ReadFatLayout(boot, *width, Volume->SectorCount, problem);
+  layout_ = ReadFatLayout(boot, *width, Volume->Sectors512(), problem);
   if (!layout_) {
     volume_log::Error(u"FAT analysis: the boot sector's parameter block is refused: %s", problem);
     return false;
@@ -292,7 +292,7 @@ void CFileSystem_FAT::AnalyseFragment(const FoundObject& record) {
       return;
     }
     uint64_t end = layout_->TotalSectors;
-    if (Volume->SectorCount != 0) end = std::min(end, Volume->SectorCount);
+    if (Volume->Sectors512() != 0) end = std::min(end, Volume->Sectors512());
     std::vector<uint8_t> buffer(layout_->BytesPerCluster);
     uint64_t sector = static_cast<uint64_t>(record.Start) / kSectorSize;
     for (int n = 0; n < kFragmentClusters && sector < end && MayContinue(); ++n) {

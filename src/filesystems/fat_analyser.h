@@ -66,8 +66,6 @@ class CFileSystem_FAT : public CFileSystem {
   void ReportEntry(const FatEntry& entry, std::u16string name, int32_t parentId);
   void ParseFragmentCluster(uint64_t sector, std::vector<uint8_t>& buffer);
 
-  // count bytes at a byte position of the volume; the bytes delivered.
-  uint32_t ReadBytes(uint64_t position, uint8_t* buffer, uint32_t count);
   // A live object's data along its chain, and on from its last cluster when the chain is
   // shorter than the read.
   uint32_t ReadMapped(uint32_t firstCluster, uint8_t* buffer, uint64_t offset, uint32_t count);

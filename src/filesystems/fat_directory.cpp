@@ -192,7 +192,8 @@ std::u16string ShortEntryName(FatEntryBytes entry) {
       base[0] = static_cast<char>(kFatDeletedMark);
   }
   if (!extension.empty()) base += '.' + extension;
-  return platform::AnsiToUtf16(base);
+  // FAT keeps short names in the DOS code page, not the Windows one.
+  return platform::OemToUtf16(base);
 }
 
 LongNameResult LongEntryName(std::span<const uint8_t> folder, size_t index, std::u16string& name) {

@@ -15,6 +15,14 @@ namespace {
 
 constexpr uint64_t kMaxPosition = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
 
+uint32_t ReadVolume(CVolume& volume, uint64_t position, uint8_t* buffer, uint32_t count) {
+  const uint32_t done = volume.ReadBytes(position, buffer, count);
+  if (done == 0)
+    volume_log::Error(u"CFileSystem_FAT.FileRead: Can't read sector at: %I64d",
+                      static_cast<int64_t>(position / kSectorSize));
+  return done;
+}
+
 }  // namespace
 
 uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint64_t offset,
@@ -28,7 +36,7 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint
                           offset);
         return 0;
       }
-      return ReadBytes(static_cast<uint64_t>(record.Start) + offset, out, count);
+      return ReadVolume(*Volume, static_cast<uint64_t>(record.Start) + offset, out, count);
     }
     if (!EnsureLoaded(LoadMode::Whole)) {
       volume_log::Error(u"CFileSystem_FAT.FileRead: the volume's FAT structures are not readable");
@@ -45,7 +53,7 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint
         volume_log::Error(u"CFileSystem_FAT.FileRead: offset %I64u lies beyond any volume", offset);
         return 0;
       }
-      return ReadBytes(start + offset, out, count);
+      return ReadVolume(*Volume, start + offset, out, count);
     }
     std::lock_guard lock(readLock_);
     return ReadMapped(cluster, out, offset, count);
@@ -53,37 +61,6 @@ uint32_t CFileSystem_FAT::FileRead(const FoundObject& record, void* buffer, uint
     volume_log::Error(u"CFileSystem_FAT.FileRead: %S", error.what());
     return 0;
   }
-}
-
-// Whole sectors go straight into the caller's buffer; a sector that is only partly wanted, at
-// either end, passes through a buffer of its own.
-uint32_t CFileSystem_FAT::ReadBytes(uint64_t position, uint8_t* buffer, uint32_t count) {
-  const uint64_t firstSector = position / kSectorSize;
-  uint64_t sector = firstSector;
-  uint32_t within = static_cast<uint32_t>(position % kSectorSize);
-  uint32_t done = 0;
-  while (done < count) {
-    const uint32_t left = count - done;
-    if (within != 0 || left < kSectorSize) {
-      std::array<uint8_t, kSectorSize> one;
-      if (Volume->ReadSectors(one.data(), sector, 1) != kSectorSize) break;
-      const uint32_t piece = std::min(kSectorSize - within, left);
-      std::memcpy(buffer + done, one.data() + within, piece);
-      done += piece;
-      ++sector;
-      within = 0;
-    } else {
-      const uint64_t sectors = left / kSectorSize;
-      const uint32_t got = Volume->ReadSectors(buffer + done, sector, sectors);
-      done += got;
-      if (got != sectors * kSectorSize) break;
-      sector += sectors;
-    }
-  }
-  if (done == 0)
-    volume_log::Error(u"CFileSystem_FAT.FileRead: Can't read sector at: %I64d",
-                      static_cast<int64_t>(firstSector));
-  return done;
 }
 
 uint32_t CFileSystem_FAT::ReadMapped(uint32_t firstCluster, uint8_t* buffer, uint64_t offset,
@@ -112,7 +89,7 @@ uint32_t CFileSystem_FAT::ReadMapped(uint32_t firstCluster, uint8_t* buffer, uin
       position = after + beyond;
     }
     const uint32_t piece = static_cast<uint32_t>(available);
-    const uint32_t got = ReadBytes(position, buffer + done, piece);
+    const uint32_t got = ReadVolume(*Volume, position, buffer + done, piece);
     done += got;
     if (got < piece) break;
   }

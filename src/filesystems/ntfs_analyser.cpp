@@ -20,8 +20,6 @@ constexpr uint64_t kMftRecord = 0;
 constexpr uint64_t kBitmapRecord = 6;
 // The walk reads the MFT in pieces of this size.
 constexpr uint32_t kMftChunkBytes = 1024 * 1024;
-// Largest single transfer of ReadVolumeBytes.
-constexpr uint64_t kMaxTransferSectors = 8192;
 // MFT records found by the sector scan that are read from its position.
 constexpr int kFragmentRecords = 10;
 // Compression units are 16 clusters of at most 4 KiB; larger units are refused rather than
@@ -135,7 +133,7 @@ bool CFileSystem_NTFS::LoadMft() {
   }
   const uint64_t position = layout_->MftCluster * layout_->BytesPerCluster;
   std::vector<uint8_t> raw(layout_->RecordSize);
-  if (ReadVolumeBytes(position, raw.data(), layout_->RecordSize) != layout_->RecordSize ||
+  if (Volume->ReadBytes(position, raw.data(), layout_->RecordSize) != layout_->RecordSize ||
       !IsFileRecord(raw)) {
     volume_log::Error(u"NTFS analysis: the MFT's first record at cluster %I64u is no FILE record",
                       layout_->MftCluster);
@@ -151,7 +149,7 @@ bool CFileSystem_NTFS::LoadMft() {
     } else {
       layout_->RecordSize = allocated;
       raw.resize(allocated);
-      if (ReadVolumeBytes(position, raw.data(), allocated) != allocated) return false;
+      if (Volume->ReadBytes(position, raw.data(), allocated) != allocated) return false;
     }
   }
   mftParser_ = std::make_unique<MftRecord>(layout_->RecordSize, layout_->ClusterCount);
@@ -177,15 +175,25 @@ bool CFileSystem_NTFS::LoadMft() {
   return true;
 }
 
-void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number) {
+void CFileSystem_NTFS::LoadAttributeList(MftRecord& record, uint64_t number, ListLoad load) {
   std::unordered_set<uint64_t> merged{number};
   std::vector<uint8_t> raw(layout_->RecordSize);
   std::u16string problem;
   for (const AttributeListEntry& entry :
        ParseAttributeList(AttributeListBytes(record, number), problem)) {
+    if (load == ListLoad::Stoppable && !MayContinue()) return;
     const bool wanted =
         (entry.Type == kAttrData && entry.NameLength == 0) || entry.Type == kAttrFileName;
-    if (!wanted || !merged.insert(entry.RecordNumber).second) continue;
+    if (!wanted || merged.count(entry.RecordNumber) != 0) continue;
+    // The base record itself is in the set.
+    if (merged.size() > kMaxExtensionRecords) {
+      volume_log::Error(
+          u"NTFS record %I64u: its attribute list names more than %u extension records; the "
+          u"rest are not read",
+          number, static_cast<uint32_t>(kMaxExtensionRecords));
+      break;
+    }
+    merged.insert(entry.RecordNumber);
     MftRecord extension(layout_->RecordSize, layout_->ClusterCount);
     if (ReadMftRecord(entry.RecordNumber, raw) == 0 || !extension.Load(raw)) {
       volume_log::Error(u"NTFS record %I64u: its extension record %I64u cannot be read", number,
@@ -311,7 +319,8 @@ bool CFileSystem_NTFS::ReportRecord(uint64_t number, std::span<const uint8_t> ra
                       current_->Problem());
   // Extension records hold no name of their own; their base record reports the object.
   if (current_->BaseRecord() != 0) return true;
-  if (followList && current_->HasAttributeList()) LoadAttributeList(*current_, number);
+  if (followList && current_->HasAttributeList())
+    LoadAttributeList(*current_, number, ListLoad::Stoppable);
   ResetFoundObject(scratch_);
   if (!current_->FillFoundObject(scratch_, nameScratch_)) return true;
   scratch_.Id = static_cast<int32_t>(number);
@@ -344,7 +353,7 @@ void CFileSystem_NTFS::AnalyseFragment(const FoundObject& record) {
       // The walk reported the MFT's own records; a record that an earlier fragment read
       // has been reported too.
       if (!InMftRuns(position) && fragmentRecords_.insert(position).second &&
-          ReadVolumeBytes(position, raw.data(), size) == size && IsFileRecord(raw) &&
+          Volume->ReadBytes(position, raw.data(), size) == size && IsFileRecord(raw) &&
           !WalkedAlready(raw))
         ParseRecord(raw);
       position += size;
@@ -370,30 +379,6 @@ int CFileSystem_NTFS::ParseRecord(std::span<const uint8_t> raw) {
   const uint32_t number = ntfs_bytes::U32(raw, 44);
   if (number > static_cast<uint32_t>(INT32_MAX)) return 0;
   return ReportRecord(number, raw.first(layout_->RecordSize), false) ? 1 : 0;
-}
-
-uint32_t CFileSystem_NTFS::ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count) {
-  uint8_t sector[kSectorSize];
-  uint32_t done = 0;
-  while (done < count) {
-    const uint64_t first = position / kSectorSize;
-    const uint32_t within = static_cast<uint32_t>(position % kSectorSize);
-    const uint32_t left = count - done;
-    if (within == 0 && left >= kSectorSize) {
-      const uint64_t sectors = std::min<uint64_t>(left / kSectorSize, kMaxTransferSectors);
-      const uint32_t got = Volume->ReadSectors(buffer + done, first, sectors);
-      done += got;
-      if (got != sectors * kSectorSize) break;
-      position += got;
-      continue;
-    }
-    if (Volume->ReadSectors(sector, first, 1) != kSectorSize) break;
-    const uint32_t n = std::min(kSectorSize - within, left);
-    std::memcpy(buffer + done, sector + within, n);
-    done += n;
-    position += n;
-  }
-  return done;
 }
 
 uint32_t CFileSystem_NTFS::ReadData(const MftRecord& record, uint64_t offset, uint32_t count,
@@ -443,7 +428,7 @@ uint32_t CFileSystem_NTFS::ReadRuns(std::span<const DataRun> runs, uint64_t offs
     }
     const uint64_t at =
         (static_cast<uint64_t>(run->Lcn) + (vcn - run->FirstVcn)) * clusterBytes + within;
-    const uint32_t got = ReadVolumeBytes(at, buffer + done, static_cast<uint32_t>(n));
+    const uint32_t got = Volume->ReadBytes(at, buffer + done, static_cast<uint32_t>(n));
     done += got;
     if (got != n) break;
   }
@@ -470,7 +455,8 @@ uint32_t CFileSystem_NTFS::ReadCompressed(const MftRecord& record, uint64_t offs
 uint32_t CFileSystem_NTFS::ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset,
                                     uint32_t count) {
   if (record.Start < 0) return 0;
-  const uint32_t got = ReadVolumeBytes(static_cast<uint64_t>(record.Start) + offset, buffer, count);
+  const uint32_t got =
+      Volume->ReadBytes(static_cast<uint64_t>(record.Start) + offset, buffer, count);
   if (got == 0) volume_log::Error(u"CFileSystem_NTFS.FileRead: Can't read record at");
   return got;
 }

@@ -44,8 +44,13 @@ class CFileSystem_NTFS : public CFileSystem {
   // compressed data cannot be decoded.
   uint32_t ReadData(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer);
   // Adds to the record the runs of its $DATA kept in the extension records its attribute list
-  // names; each extension record is read once.
-  void LoadAttributeList(MftRecord& record, uint64_t number);
+  // names; each extension record is read once, at most kMaxExtensionRecords of them. A
+  // stoppable load ends when the analysis is stopped; a load for reading data never does.
+  enum class ListLoad { Whole, Stoppable };
+  void LoadAttributeList(MftRecord& record, uint64_t number, ListLoad load = ListLoad::Whole);
+  // An attribute list holds at most 256 KiB of entries of at least 32 bytes each, so a list
+  // naming more extension records than this is damaged or crafted.
+  static constexpr size_t kMaxExtensionRecords = 8192;
 
   // The layout from the boot sector and the MFT's record; null before they were read or when
   // they were refused.
@@ -77,8 +82,6 @@ class CFileSystem_NTFS : public CFileSystem {
   uint64_t CompressionUnitClusters(const MftRecord& record) const;
   uint32_t ReadCompressed(const MftRecord& record, uint64_t offset, uint32_t count, uint8_t* buffer,
                           NtfsCompressedData& units);
-  // count bytes at a byte position of the volume; the bytes delivered.
-  uint32_t ReadVolumeBytes(uint64_t position, uint8_t* buffer, uint32_t count);
   // True when the byte position lies in a run of the MFT that the walk reads.
   bool InMftRuns(uint64_t position) const;
   uint32_t ReadLost(const FoundObject& record, uint8_t* buffer, uint64_t offset, uint32_t count);

@@ -175,7 +175,8 @@ void MftRecord::ParseData() {
     if (!attribute.NonResident) {
       if (hasData_) continue;
       const std::span<const uint8_t> value = ResidentValue(attribute);
-      if (value.data() == nullptr && U32(raw_, attribute.Offset + 16) != 0) {
+      // An empty value still lies inside its attribute; one beyond it is refused too.
+      if (value.data() == nullptr) {
         problem_ = u"a resident $DATA value runs past its attribute";
         continue;
       }

@@ -23,6 +23,15 @@ std::u16string AnsiToUtf16(std::string_view bytes);
 // Characters that Windows-1252 cannot hold become '?'.
 std::string Utf16ToAnsi(std::u16string_view text);
 
+// The DOS (OEM) code pages whose tables the program carries, for the 8.3 names FAT keeps in
+// the code page of the system that wrote them. Any other page reads as 437.
+constexpr uint32_t kOemUnitedStates = 437;
+constexpr uint32_t kOemWesternEurope = 850;
+std::u16string OemBytesToUtf16(uint32_t codePage, std::string_view bytes);
+// Bytes in the OEM code page of this system: GetOEMCP on Windows, 437 or 850 from the locale
+// elsewhere, chosen once.
+std::u16string OemToUtf16(std::string_view bytes);
+
 char16_t AsciiToLower(char16_t c);
 char16_t AsciiToUpper(char16_t c);
 std::u16string AsciiLower(std::u16string_view text);

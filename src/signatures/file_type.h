@@ -60,6 +60,8 @@ constexpr size_t kFileTypeHeaderSize = sizeof(FileTypeHeader);
 
 // The registry loader reads at most this many bytes of a value, so no record may be larger.
 constexpr size_t kMaxSerializedFileType = 16383;
+// Found objects keep a type id in 16 signed bits; negative ones name groups.
+constexpr int32_t kMaxTypeId = 32767;
 
 // The header fields are members of the type itself (type.TypeId, type.Description), so code
 // reads like the record it handles. SignatureCount is brought in line with Signatures when the

@@ -36,6 +36,12 @@ void FileTypeDatabase::Clear() {
 
 FileType* FileTypeDatabase::AddType(std::unique_ptr<FileType> type) {
   if (!type) return nullptr;
+  if (type->TypeId > kMaxTypeId) {
+    LogFileTypeProblem(platform::Format(
+        u"File type %d \"%s\" not added: found objects keep type ids up to 32767",
+        type->TypeId, type->DescriptionText()));
+    return nullptr;
+  }
   if (FindType(type->TypeId)) {
     LogFileTypeProblem(platform::Format(u"File type %d \"%s\" not added: the id is in use",
                                         type->TypeId, type->DescriptionText()));

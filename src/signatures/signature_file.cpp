@@ -57,7 +57,7 @@ std::unique_ptr<FileType> ParseSignatureFile(std::span<const uint8_t> bytes,
     return nullptr;
   }
   // Found objects keep 0 for "no type" and negative numbers for groups and folders.
-  if (read.type->TypeId <= 0) {
+  if (read.type->TypeId <= 0 || read.type->TypeId > kMaxTypeId) {
     *problem = platform::Format(u"the type id %d is not a type's", read.type->TypeId);
     return nullptr;
   }

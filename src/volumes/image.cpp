@@ -14,6 +14,7 @@
 #include "app/strings.h"
 #include "platform/device.h"
 #include "platform/file.h"
+#include "platform/path_rules.h"
 #include "platform/text.h"
 #include "volumes/computer.h"
 #include "volumes/volume.h"
@@ -115,18 +116,8 @@ ImageOutcome CopySectors(ImageJob& job, CVolume& source, platform::File& image) 
   return outcome;
 }
 
-std::u16string SourceFilePath(CVolume& source) {
-  if (source.Kind == VolumeKindPartition || source.Kind == VolumeKindFound)
-    return source.Parent && source.Parent != &source ? source.Parent->DevicePath : std::u16string();
-  return source.DevicePath;
-}
-
 bool SameFile(std::u16string_view a, std::u16string_view b) {
-#ifdef _WIN32
-  if (platform::EqualsNoCase(a, b)) return true;
-#else
-  if (a == b) return true;
-#endif
+  if (platform::SamePathSpelling(a, b)) return true;
   std::error_code error;
   return std::filesystem::equivalent(std::filesystem::path(std::u16string(a)),
                                      std::filesystem::path(std::u16string(b)), error) &&
@@ -205,7 +196,7 @@ std::u16string RefuseImagePath(CVolume& source, std::u16string_view imagePath) {
     return platform::Format(u"'%s' is a drive; drives are only read, an image is written to a file",
                             imagePath);
   if (platform::FolderExists(imagePath)) return platform::Format(u"'%s' is a folder", imagePath);
-  const std::u16string sourcePath = SourceFilePath(source);
+  const std::u16string sourcePath = source.OpenPath();
   if (!sourcePath.empty() && SameFile(sourcePath, imagePath))
     return platform::Format(u"'%s' is the drive being copied", imagePath);
   return {};

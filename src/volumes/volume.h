@@ -3,6 +3,7 @@
 // viewer and the recovery read a medium through ReadSectors.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -80,6 +81,10 @@ class CVolume {
   virtual uint32_t ReadSectors(void* buffer, uint64_t firstSector, uint64_t count);
   // The same with a signed count; a negative count reads nothing.
   uint32_t ReadSectors32(void* buffer, uint64_t firstSector, int32_t count);
+  // count bytes at any byte position of the volume, through ReadSectors: whole sectors straight
+  // into the buffer, partly wanted ones at either end through a sector of its own. The bytes
+  // delivered, fewer when a read fails or the volume ends.
+  uint32_t ReadBytes(uint64_t position, void* buffer, uint32_t count);
   // Reads length bytes at offset from the record's Start (sector-aligned positions).
   // The buffer needs room for length bytes only.
   uint32_t FileRead(const FoundObject& record, void* buffer, uint64_t offset, uint32_t length);
@@ -99,7 +104,9 @@ class CVolume {
 
   // Fills sizes, geometry, label and State for the volume's kind (State -1 while it runs).
   void QueryInformation();
-  // QueryInformation on a thread of its own; nothing when one is running.
+  // QueryInformation on a thread of its own; nothing when one is running. While it runs, it
+  // alone writes the volume's fields: other threads read them once IsQueryRunning is false
+  // (GetDisplayName gives the last published name meanwhile).
   void StartQuery();
   bool IsQueryRunning() const { return queryRunning_; }
   void WaitForQuery();
@@ -116,6 +123,9 @@ class CVolume {
   void ScanPartitionTable(uint64_t baseSector, uint64_t extendedBase);
   // The length of the device or image file in bytes, opening it when needed; 0 when unknown.
   uint64_t DeviceSize();
+  // The device or image file that the volume's sectors are read from: its own DevicePath, or
+  // for a partition its disk's; empty for a partition without its disk.
+  std::u16string OpenPath() const;
 
   std::u16string GetDisplayName();
   std::u16string GetDevicePath();
@@ -128,6 +138,9 @@ class CVolume {
     return Store.GetObjectFolderPath(object, Kind == VolumeKindLogical ? Letter : char16_t{0});
   }
   int32_t FileSystemType() const { return FileSystem ? FileSystem->TypeCode : 0; }
+  // The volume's length in 512-byte sectors, 0 when unknown. SectorCount may count the
+  // device's own sectors (4096 bytes on a 4Kn disk), so the larger of the two sizes holds.
+  uint64_t Sectors512() const { return std::max(TotalBytes / kSectorSize, SectorCount); }
 
   // The first two sectors of the volume as last read.
   std::array<uint8_t, 2 * kSectorSize> BootSector{};
@@ -193,7 +206,6 @@ class CVolume {
   void CloseLocked();
   // Runs a device query on the open device, opening it first when needed.
   bool WithDevice(CloseAfter closeAfter, const std::function<bool(const platform::File&)>& query);
-  std::u16string OpenPath() const;
   void UpdateCountsFromTotalBytes();
   void SizeFromGeometry();
 
@@ -208,4 +220,5 @@ class CVolume {
   std::mutex displayNameLock_;
   std::thread queryThread_;
   std::atomic<bool> queryRunning_{false};
+  std::atomic<std::thread::id> queryThreadId_{};
 };

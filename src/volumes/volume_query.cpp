@@ -199,6 +199,7 @@ void CVolume::StartQuery() {
   if (queryRunning_.exchange(true)) return;
   if (queryThread_.joinable()) queryThread_.join();
   queryThread_ = std::thread([this] {
+    queryThreadId_ = std::this_thread::get_id();
     QueryInformation();
     queryRunning_ = false;
   });
@@ -211,6 +212,12 @@ void CVolume::WaitForQuery() {
 // Names.
 
 std::u16string CVolume::GetDisplayName() {
+  // A running query writes the description, label and device path: other threads get the
+  // name last published until it ends.
+  if (queryRunning_ && queryThreadId_.load() != std::this_thread::get_id()) {
+    std::lock_guard lock(displayNameLock_);
+    return DisplayName;
+  }
   std::u16string name;
   switch (Kind) {
     case VolumeKindPhysical:

@@ -210,6 +210,29 @@ TEST(AnalyseCommand, TreeHasAHeadingPerVolumeOfThePartitionTable) {
   EXPECT_NE(tree.out.find("\n  $MFT  27 KiB  "), std::string::npos) << tree.out;
 }
 
+// A FAT16 volume with 4096-byte sectors at 1 MiB of a disk: the disk lists what the volume's own
+// image lists, the folder past the first eighth of the data area included.
+TEST(AnalyseCommand, VolumeWithLargeSectorsListsTheSameInsideADiskAsAlone) {
+  const std::u16string disk = testing_support::FixturePath("partitions/sector4k.img");
+  const std::u16string part = testing_support::FixturePath("partitions/sector4k-part.img");
+  if (disk.empty() || part.empty()) GTEST_SKIP() << "fixtures not made";
+  auto paths = [](const std::u16string& image) {
+    Outcome run = RunCli({"analyse", Utf8(image), "--format", "tsv"});
+    EXPECT_EQ(run.code, kExitSuccess) << run.err;
+    EXPECT_EQ(run.err.find("outside the data area"), std::string::npos) << run.err;
+    std::vector<std::string> found;
+    for (const std::string& line : Split(run.out, '\n')) {
+      std::vector<std::string> fields = Split(line, '\t');
+      if (fields.size() == 10 && fields[0] != "volume_offset") found.push_back(fields[9]);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  const std::vector<std::string> alone = paths(part);
+  EXPECT_NE(std::find(alone.begin(), alone.end(), "DEEP/F5.TXT"), alone.end());
+  EXPECT_EQ(paths(disk), alone);
+}
+
 TEST(AnalyseCommand, ListingFormatsKeepEveryRowOnOneLineAndEscapeJson) {
   ObjectRow row;
   row.volumeOffset = 1048576;

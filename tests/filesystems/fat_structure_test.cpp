@@ -122,11 +122,18 @@ TEST(FatDirectory, ShortNamesOfLiveDeletedAndLowerCaseEntries) {
   EXPECT_EQ(name("README  TXT", 0x18), "readme.txt");
   EXPECT_EQ(name("MAKEFILE   ", 0x08), "makefile");
   EXPECT_EQ(name("MY FILE TXT"), "MY FILE.TXT");
-  // 0x05 stands for a first byte of 0xE5 in a live entry (a in Windows-1252 with a ring).
-  EXPECT_EQ(name("\x05"
-                 "BC     TXT"),
-            "\xC3\xA5"
-            "BC.TXT");
+  // 0x05 stands for a first byte of 0xE5 in a live entry: sigma in DOS code page 437, O with
+  // a tilde in 850.
+  const std::string escaped = name("\x05"
+                                   "BC     TXT");
+  EXPECT_TRUE(escaped == "\xCF\x83"
+                         "BC.TXT" ||
+              escaped == "\xC3\x95"
+                         "BC.TXT")
+      << escaped;
+  // Short names are in the DOS code page: "CAFE.TXT" with an acute E as DOS wrote it (0x90 in
+  // both 437 and 850; a control character in Windows-1252).
+  EXPECT_EQ(name("CAF\x90    TXT"), "CAF\xC3\x89.TXT");
   EXPECT_FALSE(
       IsDeletedEntry(FatImageBuilder::ShortEntry("\x05"
                                                  "BC     TXT",

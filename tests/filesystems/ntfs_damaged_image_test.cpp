@@ -12,6 +12,8 @@
 #include "filesystems/fat_test_support.h"
 #include "filesystems/ntfs_analyser.h"
 #include "support/test_support.h"
+#include "volumes/analysis_status.h"
+#include "volumes/volume_test_support.h"
 
 using fat_testing::CollectingSink;
 using fat_testing::MemoryVolume;
@@ -48,9 +50,9 @@ class DamagedNtfsImage : public ::testing::Test {
     return attribute ? at + attribute->Offset : 0;
   }
 
-  void Analyse() {
+  void Analyse(AnalysisStatus* status = nullptr) {
     volume_ = std::make_unique<MemoryVolume>(bytes_, FsTypeNtfs);
-    ntfs_ = std::make_unique<CFileSystem_NTFS>(*volume_, nullptr, &sink_);
+    ntfs_ = std::make_unique<CFileSystem_NTFS>(*volume_, status, &sink_);
     ntfs_->Analyse();
     ASSERT_TRUE(ntfs_->Layout());
   }
@@ -117,4 +119,78 @@ TEST_F(DamagedNtfsImage, ReadsOfAPartlyInitializedFileStayInTheBuffer) {
   std::fill(buffer.begin(), buffer.end(), 0xAB);
   EXPECT_LE(ntfs_->ReadData(record, record.DataSize() + 70000, 3000, buffer.data()), 3000u);
   EXPECT_EQ(std::count(buffer.begin() + 3000, buffer.end(), 0xAB), 64);
+}
+
+// top.dat's record gets a non-resident attribute list, kept in top.dat's own clusters, whose
+// entries each name another extension record: only so many are read, and a stop ends the walk.
+TEST_F(DamagedNtfsImage, AnAttributeListNamingThousandsOfRecordsIsCappedAndStoppable) {
+  AnalysisStatus status;
+  status.Running = 1;
+  Analyse(&status);
+  const fat_testing::Reported* top = sink_.Find(u"top.dat");
+  ASSERT_NE(top, nullptr);
+  const uint64_t number = static_cast<uint64_t>(top->record.Id);
+  const size_t at = static_cast<size_t>(mftOffset_ + number * kRecordSize);
+  std::vector<uint8_t> raw(kRecordSize);
+  ASSERT_EQ(ntfs_->ReadMftRecord(number, raw), kRecordSize);
+  MftRecord parsed(kRecordSize, ntfs_->Layout()->ClusterCount);
+  ASSERT_TRUE(parsed.Load(raw));
+  ASSERT_FALSE(parsed.Runs().empty());
+  const DataRun run = parsed.Runs().front();
+  const uint64_t listBytes = run.Length * 4096;
+  const uint64_t entries = listBytes / 32;
+  ASSERT_GT(entries, CFileSystem_NTFS::kMaxExtensionRecords);
+  ASSERT_LT(run.Length, 0x8000u);
+  ASSERT_LT(run.Lcn, 0x800000);
+
+  // The entries: unnamed $DATA pieces in records 1000, 1001, ... (past the MFT's end).
+  const size_t list = static_cast<size_t>(run.Lcn) * 4096;
+  for (uint64_t n = 0; n < entries; ++n) {
+    const size_t entry = list + static_cast<size_t>(n) * 32;
+    std::fill(bytes_.begin() + entry, bytes_.begin() + entry + 32, 0);
+    Put(entry, kAttrData, 4);
+    Put(entry + 4, 32, 2);
+    Put(entry + 7, 26, 1);
+    Put(entry + 16, 1000 + n, 6);
+  }
+  // The list attribute goes first; the record's other attributes move up behind it.
+  constexpr size_t kListAttribute = 72;
+  const size_t first = at + Get(at + 20, 2);
+  const size_t used = Get(at + 24, 4);
+  ASSERT_LE(used + kListAttribute, 510u) << "the record's first sector must hold it";
+  std::copy_backward(bytes_.begin() + first, bytes_.begin() + at + used,
+                     bytes_.begin() + at + used + kListAttribute);
+  std::fill(bytes_.begin() + first, bytes_.begin() + first + kListAttribute, 0);
+  Put(first, kAttrAttributeList, 4);
+  Put(first + 4, kListAttribute, 4);
+  Put(first + 8, 1, 1);  // non-resident
+  Put(first + 24, run.Length - 1, 8);
+  Put(first + 32, 64, 2);
+  Put(first + 40, listBytes, 8);
+  Put(first + 48, listBytes, 8);
+  Put(first + 56, listBytes, 8);
+  Put(first + 64, 0x32, 1);  // two length bytes, three cluster bytes
+  Put(first + 65, run.Length, 2);
+  Put(first + 67, static_cast<uint64_t>(run.Lcn), 3);
+  Put(at + 24, used + kListAttribute, 4);
+
+  Analyse(&status);
+  const std::span<const uint8_t> record(bytes_.data() + at, kRecordSize);
+  raw.assign(record.begin(), record.end());
+  MftRecord listed(kRecordSize, ntfs_->Layout()->ClusterCount);
+  ASSERT_TRUE(listed.Load(raw));
+  ASSERT_TRUE(listed.HasAttributeList());
+  {
+    volume_testing::LogCapture log;
+    ntfs_->LoadAttributeList(listed, number);
+    EXPECT_TRUE(log.Contains(u"names more than 8192 extension records"));
+    // One line per record tried, and the line that says the rest are not read.
+    EXPECT_EQ(log.LineCount(), CFileSystem_NTFS::kMaxExtensionRecords + 1);
+  }
+  {
+    volume_testing::LogCapture log;
+    status.Running = 0;
+    ntfs_->LoadAttributeList(listed, number, CFileSystem_NTFS::ListLoad::Stoppable);
+    EXPECT_EQ(log.LineCount(), 0u);
+  }
 }

@@ -226,6 +226,21 @@ TEST(NtfsRecord, DamagedAttributesEndTheListWithoutLooping) {
   EXPECT_FALSE(record.HasData());
 }
 
+// An empty value whose offset lies past its attribute, and past the record: refused, and the
+// data read from it stays inside the record.
+TEST(NtfsRecord, ResidentValueOffsetPastItsAttributeIsRefused) {
+  for (const uint16_t offset : {uint16_t{40}, uint16_t{0xFFF0}}) {
+    RecordBuilder builder(1024);
+    const size_t at = builder.Resident(kAttrData, {});
+    builder.Put16(at + 20, offset);
+    MftRecord record(1024);
+    ASSERT_TRUE(record.Load(builder.Disk()));
+    EXPECT_FALSE(record.HasData()) << offset;
+    EXPECT_NE(record.Problem().find(u"runs past its attribute"), std::u16string::npos);
+    EXPECT_TRUE(record.ResidentData().empty());
+  }
+}
+
 TEST(NtfsRecord, ExtensionRunsAndNamesJoinTheBaseRecord) {
   RecordBuilder base(1024);
   base.NonResident(kAttrData, 0x18 * 4096, {0x11, 0x10, 0x20, 0x00});

@@ -5,6 +5,7 @@
 #include <winioctl.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -133,6 +134,35 @@ TEST(FileTest, FailuresAreReportedWithTheSystemError) {
   withNul += u"rest";
   EXPECT_FALSE(file.OpenWrite(withNul, CreateMode::CreateAlways));
   EXPECT_FALSE(platform::FileExists(folder.File(u"cut")));
+}
+
+// Devices are opened for reading only: no spelling of a path gets one opened for writing.
+TEST(FileTest, WritingRefusesDevicesWhateverThePathSays) {
+  std::vector<std::u16string> devices;
+#ifdef _WIN32
+  for (const char16_t* path : {u"\\\\.\\PhysicalDrive0", u"\\\\?\\PhysicalDrive0",
+                               u"\\\\.\\Harddisk0Partition1", u"\\\\.\\C:"}) {
+    File probe;
+    if (probe.OpenRead(path) && probe.Size() != 0) devices.push_back(path);
+  }
+  if (devices.empty()) GTEST_SKIP() << "no drive can be opened here";
+#else
+  TempFolder folder;
+  for (const char16_t* path : {u"/dev/null", u"/dev/zero", u"/dev/loop0"})
+    if (platform::GetFileAttributes(path) != platform::kInvalidAttributes) devices.push_back(path);
+  // A name that says nothing of a device.
+  const std::u16string link = folder.File(u"log.txt");
+  ASSERT_EQ(::symlink("/dev/null", platform::Utf16ToUtf8(link).c_str()), 0);
+  devices.push_back(link);
+#endif
+  for (const std::u16string& device : devices) {
+    for (const CreateMode mode : {CreateMode::CreateAlways, CreateMode::OpenExisting}) {
+      File file;
+      EXPECT_FALSE(file.OpenWrite(device, mode)) << platform::Utf16ToUtf8(device);
+      EXPECT_FALSE(file.IsOpen());
+      EXPECT_FALSE(platform::SystemErrorMessage(platform::LastError()).empty());
+    }
+  }
 }
 
 TEST(FileTest, WritesAndReadsBack) {

@@ -91,7 +91,27 @@ TEST(AnsiText, CharactersOutsideTheCodePageBecomeOneQuestionMarkEach) {
   EXPECT_EQ(Utf16ToAnsi(u"\u0080\u03A9a\xD83D\xDE00" u"b\xD800"), "??a?b?");
 }
 
+TEST(OemText, DosCodePagesDecodeTheirHighBytes) {
+  EXPECT_EQ(platform::OemBytesToUtf16(437, "CAF\x90 \x9B\xE5\xFF"), u"CAF\u00C9 \u00A2\u03C3\u00A0");
+  EXPECT_EQ(platform::OemBytesToUtf16(850, "CAF\x90 \x9B\xE5\xFF"), u"CAF\u00C9 \u00F8\u00D5\u00A0");
+  // This system's page is one of them for the bytes both share.
+  EXPECT_EQ(platform::OemToUtf16("A\x90\x81"), u"A\u00C9\u00FC");
+}
+
 #ifdef _WIN32
+TEST(OemText, MatchesTheSystemCodePages437And850) {
+  for (const uint32_t page : {437u, 850u}) {
+    for (int b = 0; b < 256; ++b) {
+      const char byte = static_cast<char>(b);
+      wchar_t expected = 0;
+      ASSERT_EQ(MultiByteToWideChar(page, 0, &byte, 1, &expected, 1), 1);
+      EXPECT_EQ(platform::OemBytesToUtf16(page, std::string(1, byte)),
+                std::u16string(1, char16_t(expected)))
+          << page << " " << b;
+    }
+  }
+}
+
 TEST(AnsiText, MatchesTheSystemCodePage1252) {
   for (int b = 0; b < 256; ++b) {
     const char byte = static_cast<char>(b);

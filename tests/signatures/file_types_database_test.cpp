@@ -215,7 +215,11 @@ TEST(FileTypeDatabaseTest, TypesTheRegistryCouldNotKeepAreRefused) {
   large.Signatures.push_back(signature);
   ASSERT_GT(large.SerializedSize(), kMaxSerializedFileType);
   EXPECT_EQ(database.AddType(large), nullptr);
-  EXPECT_EQ(database.Types().size(), 1u);
+  // Found objects keep type ids in 16 bits: 40000 would read back as a group's negative id.
+  EXPECT_EQ(database.AddType(NewType(40000, u"D")), nullptr);
+  EXPECT_EQ(database.AddType(NewType(32768, u"E")), nullptr);
+  EXPECT_NE(database.AddType(NewType(kMaxTypeId, u"F")), nullptr);
+  EXPECT_EQ(database.Types().size(), 2u);
   EXPECT_EQ(database.FindTypeByExtension(u"C"), nullptr);
 }
 

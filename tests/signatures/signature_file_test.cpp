@@ -143,6 +143,8 @@ TEST_F(SignatureFileTest, DamagedFilesAreRefusedAndTheDatabaseLeftAlone) {
       {"fixed width beyond the payload", [](auto& b) { PutU32(b, 3032 + 20, CondDword); }},
       {"bytes after the record", [](auto& b) { b.push_back(0); }},
       {"type id 0", [](auto& b) { PutU32(b, 0, 0); }},
+      {"type id past 16 bits", [](auto& b) { PutU32(b, 0, 40000); }},
+      {"type id 32768", [](auto& b) { PutU32(b, 0, 32768); }},
       {"larger than a record may be", [](auto& b) { b.resize(20000, 0); }},
   };
   const std::vector<std::vector<uint8_t>> before = Snapshot();

@@ -1,10 +1,19 @@
 // What a volume tells about itself: sizes from its query, names, paths, file-system names.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "platform/text.h"
 #include "support/test_support.h"
 #include "volume_test_support.h"
 #include "volumes/volume.h"
@@ -81,6 +90,33 @@ TEST(VolumeQuery, PartitionQueryUsesTheParentDiskAndRunsOnItsOwnThread) {
   EXPECT_EQ(partition.TotalBytes, 56u * kSectorSize)
       << "an image answers no geometry; the size stays";
 }
+
+#ifndef _WIN32
+// A drive that does not answer: opening a FIFO waits until a writer comes. Meanwhile the query
+// alone writes the volume's fields, and other threads get the name published before it.
+TEST(VolumeQuery, ADriveStillQueryingKeepsItsPublishedName) {
+  TempFolder folder;
+  const std::u16string path = folder.File(u"slow-disk");
+  const std::string native = platform::Utf16ToUtf8(path);
+  ASSERT_EQ(::mkfifo(native.c_str(), 0600), 0);
+  CVolume disk;
+  disk.Kind = VolumeKindPhysical;
+  disk.DevicePath = path;
+  disk.Description = u"ACME, Platter 2000";
+  ASSERT_EQ(disk.GetDisplayName(), u"ACME, Platter 2000");
+  disk.Description = u"ACME, Platter 3000";
+  disk.StartQuery();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(disk.IsQueryRunning());
+  EXPECT_EQ(disk.GetDisplayName(), u"ACME, Platter 2000");
+  // The drive answers (and says nothing); the query ends.
+  const int writer = ::open(native.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ::close(writer);
+  disk.WaitForQuery();
+  EXPECT_EQ(disk.GetDisplayName(), u"ACME, Platter 3000");
+}
+#endif
 
 TEST(VolumeQuery, DisplayNamesFollowTheKind) {
   CVolume disk;

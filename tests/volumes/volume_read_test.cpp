@@ -1,6 +1,7 @@
 // Reading sectors and objects through a volume: offsets, ends of images, retries, failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -92,6 +93,28 @@ TEST_F(VolumeReadTest, ReadsAtTheEndOfAnImageReturnWhatIsThere) {
   EXPECT_EQ(volume->ReadSectors(buffer.data(), 1'000'000'000, 1), 0u);
   EXPECT_EQ(volume->ReadSectors(buffer.data(), 7, 1), kSectorSize) << "the volume stays usable";
   EXPECT_EQ(SectorNumberAt(buffer.data()), 7u);
+}
+
+// Bytes at any offset: a partly wanted sector at either end, whole ones between, and at the
+// image's end what is there.
+TEST_F(VolumeReadTest, BytesAtAnyOffsetReadThroughSectors) {
+  auto volume = ImageVolume(imagePath);
+  const std::vector<uint8_t> image = NumberedSectors(kImageSectors);
+  auto expectBytes = [&](uint64_t position, uint32_t count, uint32_t expected) {
+    std::vector<uint8_t> buffer(count + 16, 0xCD);
+    ASSERT_EQ(volume->ReadBytes(position, buffer.data(), count), expected) << position;
+    EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + expected, image.begin() + position))
+        << position;
+    EXPECT_EQ(std::count(buffer.begin() + expected, buffer.end(), 0xCD),
+              static_cast<std::ptrdiff_t>(buffer.size() - expected))
+        << "nothing is written past what was read";
+  };
+  expectBytes(700, 2000, 2000);
+  expectBytes(1024, 3 * kSectorSize, 3 * kSectorSize);
+  expectBytes(5, 10, 10);
+  expectBytes(kImageSectors * kSectorSize - 100, 300, 100);
+  std::vector<uint8_t> buffer(64);
+  EXPECT_EQ(volume->ReadBytes(kImageSectors * kSectorSize, buffer.data(), 64), 0u);
 }
 
 TEST_F(VolumeReadTest, ShortReadsAreRetriedUpToTheSetting) {

@@ -124,6 +124,14 @@ bool File::OpenWrite(std::u16string_view path, CreateMode mode) {
   }
   int fd = OpenNative(path, flags, 0666);
   if (fd < 0) return false;
+  // Whatever the path's spelling (a link, /proc/self/fd, a bind mount), a drive is never
+  // written: the opened file itself is asked what it is. O_TRUNC leaves a device unchanged.
+  struct stat status{};
+  if (::fstat(fd, &status) != 0 || S_ISBLK(status.st_mode) || S_ISCHR(status.st_mode)) {
+    ::close(fd);
+    errno = EPERM;
+    return false;
+  }
   handle_ = fd;
   writePosition_ = 0;
   return true;

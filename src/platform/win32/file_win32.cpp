@@ -189,6 +189,14 @@ bool File::OpenWrite(std::u16string_view path, CreateMode mode) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
+  // Whatever the path's spelling (\\?\PhysicalDriveN, \\.\HarddiskNPartitionM, a volume
+  // GUID path), a drive is never written: a handle that answers a disk-length query is one.
+  GET_LENGTH_INFORMATION length{};
+  if (DeviceControl(handle, IOCTL_DISK_GET_LENGTH_INFO, &length, sizeof(length))) {
+    CloseHandle(handle);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   handle_ = reinterpret_cast<intptr_t>(handle);
   writePosition_ = 0;
   return true;
