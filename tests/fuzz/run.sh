@@ -31,13 +31,14 @@ if ! cmake --build "$build" -j "$(nproc)" --target fuzz >"$build/build.log" 2>&1
   exit 1
 fi
 
-# The NTFS target patches the images of tests/fixtures/ntfs_images.sh (made as root through
-# ntfs-3g); they are made here when ./run test has not made them yet.
+# The NTFS target patches the images of tests/fixtures/ntfs_images.sh and ntfs_compressed.sh
+# (made as root through ntfs-3g); they are made here when ./run test has not made them yet.
 export LUMENARD_FIXTURES=${LUMENARD_FIXTURES:-$(dirname "$build")/fixtures}
-if [ ! -f "$LUMENARD_FIXTURES/ntfs/listed.img" ]; then
-  bash "$root/tests/fixtures/ntfs_images.sh" "$LUMENARD_FIXTURES" ||
+for images in ntfs_images:listed ntfs_compressed:compressed; do
+  [ -f "$LUMENARD_FIXTURES/ntfs/${images#*:}.img" ] && continue
+  bash "$root/tests/fixtures/${images%%:*}.sh" "$LUMENARD_FIXTURES" ||
     { echo "fuzz: the NTFS images could not be made" >&2; exit 1; }
-fi
+done
 
 failed=()
 for source in "${sources[@]}"; do

@@ -175,11 +175,13 @@ bool HasChildWithText(HWND window, const wchar_t* text) {
 // An item of another process's combo box.
 std::wstring ComboItemText(HANDLE, HWND combo, int index) {
   // A message of the system's own controls: the system carries the text between the
-  // processes, so the buffer is this process's.
-  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length < 0 || length > 4096) return {};
-  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  // processes, so the buffer is this process's. The program inserts lines at the top while
+  // this reads, so the item's length may change between two messages: the buffer is far
+  // larger than any log line instead of the length asked first.
+  std::vector<wchar_t> text(65536, L'\0');
+  if (SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) == CB_ERR)
+    return {};
+  text.back() = L'\0';
   return text.data();
 }
 
@@ -342,12 +344,14 @@ void SwitchAndQuit(const std::wstring& path) {
   Check(WaitFor([&] { return list && SendMessageW(list, CB_GETCOUNT, 0, 0) > 0; }, kTimeoutMs),
         "the new window lists the log");
   // Without a time: the wizard window, which came first, turned the log's timestamps off.
-  // The drive listing that follows may have logged after it.
-  bool running = false;
-  const LRESULT lines = list ? SendMessageW(list, CB_GETCOUNT, 0, 0) : 0;
-  for (int index = 0; index < lines && !running; ++index)
-    running = ComboItemText(program.info.hProcess, list, index) == L"Program running.";
-  Check(running, "the log has the line \"Program running.\", without a time");
+  // The line is posted to the list as the window opens; the drive listing may log after it.
+  auto hasLine = [&] {
+    const LRESULT lines = list ? SendMessageW(list, CB_GETCOUNT, 0, 0) : 0;
+    for (int index = 0; index < lines; ++index)
+      if (ComboItemText(program.info.hProcess, list, index) == L"Program running.") return true;
+    return false;
+  };
+  Check(WaitFor(hasLine, kTimeoutMs), "the log has the line \"Program running.\", without a time");
 
   std::vector<uint8_t> stored;
   Check(WaitFor(

@@ -224,11 +224,13 @@ std::wstring StatusPaneText(HANDLE process, HWND bar, int pane) {
 
 std::wstring ComboItemText(HANDLE, HWND combo, int index) {
   // A message of the system's own controls: the system carries the text between the
-  // processes, so the buffer is this process's.
-  const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length < 0 || length > 4096) return {};
-  std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  // processes, so the buffer is this process's. The program inserts lines at the top while
+  // this reads, so the item's length may change between two messages: the buffer is far
+  // larger than any log line instead of the length asked first.
+  std::vector<wchar_t> text(65536, L'\0');
+  if (SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) == CB_ERR)
+    return {};
+  text.back() = L'\0';
   return text.data();
 }
 
@@ -374,11 +376,15 @@ void CheckFrame(const Program& program, HWND frame) {
   Check(progress && !IsWindowVisible(progress), "no progress bar while no analysis runs");
   HWND log = DescendantOfClass(status, L"ComboBox");
   // Newest line on top and shown; the drive listing may have logged after "Program running.".
-  bool running = false;
+  auto hasLine = [&] {
+    const LRESULT lines = log ? SendMessageW(log, CB_GETCOUNT, 0, 0) : 0;
+    for (int index = 0; index < lines; ++index)
+      if (ComboItemText(process, log, index) == L"Program running.") return true;
+    return false;
+  };
+  Check(WaitFor(hasLine, kTimeoutMs),
+        "the log list in the status bar has the line \"Program running.\"");
   const LRESULT lines = log ? SendMessageW(log, CB_GETCOUNT, 0, 0) : 0;
-  for (int index = 0; index < lines && !running; ++index)
-    running = ComboItemText(process, log, index) == L"Program running.";
-  Check(running, "the log list in the status bar has the line \"Program running.\"");
   Check(lines > 0 && SendMessageW(log, CB_GETCURSEL, 0, 0) == 0,
         "the log list shows its newest line, the top one");
   Check(DescendantOfClass(status, L"Button", L"...") != nullptr,
