@@ -51,6 +51,7 @@ class DamagedNtfsImage : public ::testing::Test {
   }
 
   void Analyse(AnalysisStatus* status = nullptr) {
+    ntfs_.reset();  // an analyser closes its volume when it goes
     volume_ = std::make_unique<MemoryVolume>(bytes_, FsTypeNtfs);
     ntfs_ = std::make_unique<CFileSystem_NTFS>(*volume_, status, &sink_);
     ntfs_->Analyse();

@@ -36,7 +36,7 @@ class RecordBuilder {
     Put32(at + 4, length);
     Put32(at + 16, static_cast<uint32_t>(value.size()));
     Put16(at + 20, 24);
-    std::memcpy(bytes_.data() + at + 24, value.data(), value.size());
+    if (!value.empty()) std::memcpy(bytes_.data() + at + 24, value.data(), value.size());
     Close(length);
     return at;
   }
