@@ -37,6 +37,7 @@ struct RecoverRequest {
   bool tsv = false;
   std::optional<uint64_t> volumeOffset;
   SizeAnswer unknownSize;
+  AnalysisRun::Passes passes;
 };
 
 struct Totals {
@@ -209,7 +210,7 @@ bool RecoverVolume(CVolume& volume, const std::u16string& folder, const RecoverR
 }
 
 std::optional<RecoverRequest> ParseRequest(const CliArgs& args, int& code) {
-  CliOptions options(args, {"--all", "--deleted-only", "--flat"},
+  CliOptions options(args, {"--all", "--deleted-only", "--flat", "--sectors", "--sectors-only"},
                      {"--to", "--id", "--path", "--volume-offset", "--unknown-size", "--format"});
   code = kExitUsage;
   if (!options.ok()) return CliUsageError(options.error()), std::nullopt;
@@ -233,6 +234,8 @@ std::optional<RecoverRequest> ParseRequest(const CliArgs& args, int& code) {
     return CliUsageError("choose what to recover with --all, --id or --path"), std::nullopt;
   request.deletedOnly = options.Has("--deleted-only");
   request.flat = options.Has("--flat");
+  request.passes.sectorsOnly = options.Has("--sectors-only");
+  request.passes.sectors = options.Has("--sectors") || request.passes.sectorsOnly;
   if (const std::optional<std::string> format = options.Value("--format")) {
     if (*format != "tsv") return CliUsageError("the only --format of recover is tsv"), std::nullopt;
     request.tsv = true;
@@ -279,7 +282,7 @@ int RunRecover(const CliArgs& args) {
   if (!request) return code;
 
   AnalysisRun run(AnalysisRun::Output::Bar);
-  if (!run.Load(request->path) || !run.Analyse()) return kExitFailure;
+  if (!run.Load(request->path) || !run.Analyse(request->passes)) return kExitFailure;
   const auto targets = Targets(run, *request);
   if (targets.empty()) return kExitFailure;
 
@@ -313,7 +316,7 @@ LUMENARD_CLI_COMMAND_WITH_DETAILS(
     recover,
     "recover PATH --to FOLDER (--all | --id ID ... | --path GLOB ...) [--deleted-only]\n"
     "        [--volume-offset BYTES] [--unknown-size next|next-same|default|skip|SIZE[K|M|G]]\n"
-    "        [--flat] [--format tsv]",
+    "        [--sectors | --sectors-only] [--flat] [--format tsv]",
     "copy found files and folders into a folder",
     "  Analyses the drive or image as analyse does, then copies the chosen files below FOLDER\n"
     "  at the paths of analyse's listing (FOLDER/Photos/2019/a.jpg, FOLDER/Lost folders/...),\n"
@@ -329,6 +332,8 @@ LUMENARD_CLI_COMMAND_WITH_DETAILS(
     "  --unknown-size    the size of a lost file whose content did not give one: the distance\n"
     "                    to the next found file (next, the default), to the next of its type\n"
     "                    (next-same), its type's usual size (default), skip it, or a size\n"
+    "  --sectors         the sector pass too: lost files go below FOLDER/Lost files/<group>/\n"
+    "  --sectors-only    the sector pass alone (a card without a file system)\n"
     "  --flat            every file straight into FOLDER, without the folder tree\n"
     "  --format tsv      one line per object: source_path target_path size outcome\n"
     "                    (complete, incomplete, failed, skipped, folder)\n"

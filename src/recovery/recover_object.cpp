@@ -171,7 +171,8 @@ int64_t RecoverObject(CRecovery& job, FoundObject& stored, const std::u16string*
     return 0;
   }
 
-  if (copy.Flags & FoundLost) {
+  // A size read from the file's own header is the file's size; only the others are a guess.
+  if ((copy.Flags & FoundLost) && !(copy.Flags & FoundSizeFromHeader)) {
     const SizeDecision decision = DecideSize(job, stored, copy);
     if (decision != SizeDecision::Sized) {
       result.Outcome = RecoveryOutcome::Skipped;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,6 +132,34 @@ TEST_F(SectorCommandsTest, LostDrivesListsTheBootSectorsFoundOnADisk) {
   EXPECT_EQ(none.code, 0);
   EXPECT_EQ(none.out, "No lost drives found.\n");
   EXPECT_EQ(RunCli({"lost-drives", image, "--format", "json"}).code, 2);
+}
+
+// recover --sectors-only copies lost files below "Lost files/<group>/". A bitmap's size comes from
+// its header and is not a guess, so it is copied whole even when every guessed size is skipped.
+TEST_F(SectorCommandsTest, RecoverCopiesLostFilesAndAsksNoSizeForOneTheHeaderGives) {
+  std::vector<uint8_t> bytes = Carving();
+  const size_t bitmapStart = 8 * 512;
+  const uint32_t bitmapSize = 5000;
+  std::memcpy(bytes.data() + bitmapStart, "BM", 2);
+  std::memcpy(bytes.data() + bitmapStart + 2, &bitmapSize, 4);
+  for (size_t i = 14; i < bitmapSize; ++i)
+    bytes[bitmapStart + i] = static_cast<uint8_t>(i * 13 + 1);
+  const std::string image = Write("card.dsk", bytes);
+  testing_support::TempFolder out;
+  const std::string to = platform::Utf16ToUtf8(out.path());
+
+  const Outcome run = RunCli({"recover", image, "--to", to, "--all", "--sectors-only",
+                              "--unknown-size", "skip", "--format", "tsv"});
+  std::ifstream copied(to + "/Lost files/Images/image_4096.BMP", std::ios::binary);
+  ASSERT_TRUE(copied) << run.out << run.err;
+  const std::string content((std::istreambuf_iterator<char>(copied)),
+                            std::istreambuf_iterator<char>());
+  EXPECT_EQ(content,
+            std::string(bytes.begin() + bitmapStart, bytes.begin() + bitmapStart + bitmapSize));
+  // The JPEGs' sizes are only distances: skipped as asked, nothing written for them.
+  EXPECT_NE(run.out.find("image_1536.JPG"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\tskipped"), std::string::npos) << run.out;
+  EXPECT_FALSE(std::ifstream(to + "/Lost files/Images/image_1536.JPG"));
 }
 
 }  // namespace
