@@ -275,12 +275,12 @@ TEST_F(SearcherTest, TypesWhoseIdDoesNotFitAFoundObjectAreSkipped) {
   wide.GroupId = GroupArchives;
   wide.Signatures.push_back(
       Signature{{}, {}, {SignatureCondition::WithPayload(CondBytes, 0, {'W', 'I', 'D', 'E'})}});
-  types.AddType(std::move(wide));
+  // The database refuses such a type already; the scan would skip it all the same.
+  EXPECT_EQ(types.AddType(std::move(wide)), nullptr);
   CarvingVolume volume(65536);
   const uint8_t mark[] = {'W', 'I', 'D', 'E'};
   volume.Put(1024, mark);
   EXPECT_TRUE(Scan(volume).empty());
-  EXPECT_TRUE(log.Contains(u"file type 65537 is not searched for"));
 }
 
 }  // namespace
