@@ -28,7 +28,6 @@ using gui_testing::g_failures;
 using gui_testing::kRecordSize;
 using gui_testing::kSettingsKey;
 using gui_testing::Program;
-using gui_testing::ProgramPath;
 using gui_testing::WaitFor;
 using gui_testing::WriteSettings;
 
@@ -284,16 +283,9 @@ void ImportWithoutWindow(const std::wstring& path) {
 }  // namespace
 
 int wmain() {
-  const std::wstring path = ProgramPath();
-  if (path.empty()) {
-    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
-    return 1;
-  }
-  // Another instance would save its own settings over the ones this test writes and reads.
-  if (FindWindowW(kWindowClass, nullptr) || FindWindowW(kExplorerClass, nullptr)) {
-    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
-    return 1;
-  }
+  const std::wstring path = gui_testing::ProgramBesideTest();
+  if (path.empty()) return 1;
+  if (gui_testing::AnotherProgramRunning()) return 1;
   FirstStart(path);
   if (g_failures == 0) SwitchAndQuit(path);
   ImportWithoutWindow(path);

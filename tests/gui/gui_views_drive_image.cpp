@@ -23,15 +23,14 @@ using gui_testing::Check;
 using gui_testing::ClassOf;
 using gui_testing::Fail;
 using gui_testing::g_failures;
+using gui_testing::kFrameClass;
+using gui_testing::kLogWindowClass;
 using gui_testing::kRecordSize;
 using gui_testing::Program;
-using gui_testing::ProgramPath;
 using gui_testing::StoredRecord;
 using gui_testing::WaitFor;
 using gui_testing::WriteSettings;
 
-constexpr wchar_t kLogWindowClass[] = L"LumenardLogWindow";
-constexpr wchar_t kFrameClass[] = L"LumenardMainFrame";
 constexpr size_t kShowLegendOffset = 60;  // then ShowLog, ShowStatusBar, ShowToolbar
 constexpr size_t kShowSplashOffset = 76;
 constexpr size_t kConfirmExitOffset = 84;
@@ -382,20 +381,14 @@ void Scenario(const std::wstring& program_path, const std::wstring& image) {
 }  // namespace
 
 int wmain() {
-  const std::wstring path = ProgramPath();
-  if (path.empty()) {
-    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
-    return 1;
-  }
+  const std::wstring path = gui_testing::ProgramBesideTest();
+  if (path.empty()) return 1;
   const std::wstring image = FixtureImage();
   if (image.empty()) {
     std::printf("skipped: no FAT fixtures (./run fixtures)\n");
     return 0;
   }
-  if (FindWindowW(kLogWindowClass, nullptr) || FindWindowW(kFrameClass, nullptr)) {
-    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
-    return 1;
-  }
+  if (gui_testing::AnotherProgramRunning()) return 1;
   Scenario(path, image);
   if (g_failures == 0) std::printf("lumenard.exe: drive image loaded, copied and loaded again\n");
   return g_failures == 0 ? 0 : 1;

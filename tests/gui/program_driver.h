@@ -57,6 +57,24 @@ inline std::wstring ProgramPath() {
   return {};
 }
 
+constexpr wchar_t kLogWindowClass[] = L"LumenardLogWindow";
+constexpr wchar_t kFrameClass[] = L"LumenardMainFrame";
+
+// lumenard.exe of this build folder; empty, said on stderr, when it is not there.
+inline std::wstring ProgramBesideTest() {
+  const std::wstring path = ProgramPath();
+  if (path.empty()) std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
+  return path;
+}
+
+// Another instance would save its own settings over the ones a test writes and reads: true,
+// said on stderr, when one has a window in this Wine prefix.
+inline bool AnotherProgramRunning() {
+  if (!FindWindowW(kLogWindowClass, nullptr) && !FindWindowW(kFrameClass, nullptr)) return false;
+  std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
+  return true;
+}
+
 // A started program, ended when the test is done with it.
 struct Program {
   PROCESS_INFORMATION info{};
