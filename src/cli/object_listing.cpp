@@ -7,12 +7,11 @@
 #include <cstring>
 #include <map>
 #include <ostream>
-#include <unordered_set>
 
-#include "app/strings.h"
 #include "cli/progress.h"
 #include "filesystems/found_object.h"
 #include "filesystems/found_object_store.h"
+#include "filesystems/invented_nodes.h"
 #include "platform/text.h"
 #include "platform/time.h"
 #include "volumes/volume.h"
@@ -35,47 +34,12 @@ bool IsRow(const FoundObject& object, int32_t rootId) {
   return !((object.Flags & FoundFolder) && object.Id == rootId);
 }
 
-constexpr uint32_t kLostFoldersName = 4352;
-constexpr uint32_t kLostFilesName = 5120;
-// Nodes above the root: "Lost files", a file-type group folder below it.
-constexpr int kMaxNodeDepth = 8;
-
-// A node's name: its record's, or for the two lost nodes, which the store does not always
-// make, their built-in names.
-std::u16string NodeName(const FoundObject* node, int32_t id) {
-  if (node && node->Name) return node->Name;
-  if (id == IdLostFolders) return StringResource(kLostFoldersName);
-  if (id == IdLostFiles) return StringResource(kLostFilesName);
-  return {};
-}
-
-// The store's nodes above an object that is not below the root ("Lost folders/"), outermost
-// first. Empty for what lies below the root.
-std::u16string NodePrefix(const FoundObjectStore& store, const FoundObject& object) {
-  std::unordered_set<const FoundObject*> visited{&object};
-  int32_t id = object.ParentId;
-  for (const FoundObject* folder = &object; id >= 0; id = folder->ParentId) {
-    folder = store.FindFolderById(id);
-    if (!folder || !visited.insert(folder).second) return {};
-  }
-  std::u16string prefix;
-  for (int depth = 0; depth < kMaxNodeDepth; ++depth) {
-    const FoundObject* node = store.FindFolderById(id);
-    if (node && (node->Flags & FoundDriveNode)) break;
-    const std::u16string name = NodeName(node, id);
-    if (!name.empty()) prefix = name + u"/" + prefix;
-    if (!node || node->ParentId >= 0) break;
-    id = node->ParentId;
-  }
-  return prefix;
-}
-
 std::u16string ObjectPath(const FoundObjectStore& store, const FoundObject& object) {
   std::u16string folder = store.GetObjectFolderPath(object, 0);
   if (!folder.empty() && folder.front() == u'\\')
     folder.erase(0, 1);
   else
-    folder = NodePrefix(store, object) + folder;
+    folder = InventedNodePrefix(store, object, u'/') + folder;
   std::replace(folder.begin(), folder.end(), u'\\', u'/');
   return folder + NameComponent(object);
 }

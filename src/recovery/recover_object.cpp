@@ -1,8 +1,7 @@
 // One object of the list: its target path below the destination, its size, its copy.
-#include <unordered_set>
 
-#include "app/strings.h"
 #include "filesystems/found_object_store.h"
+#include "filesystems/invented_nodes.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "recovery/file_copy.h"
@@ -13,11 +12,6 @@
 #include "volumes/volume.h"
 
 namespace {
-
-// Store nodes above a lost file: "Lost files", its group folder.
-constexpr int kMaxNodeDepth = 8;
-constexpr uint32_t kLostFoldersName = 4352;
-constexpr uint32_t kLostFilesName = 5120;
 
 // More files of one name in one folder than this are not numbered further.
 constexpr unsigned kMaxNumberedNames = 100000;
@@ -89,29 +83,6 @@ int64_t RecoverFolder(CRecovery& job, const FoundObject& copy, const std::u16str
   return 0;
 }
 
-// The names of the store's own nodes above an object that is not below the root ("Lost
-// files\Images\"), outermost first; empty for what lies below the root.
-std::u16string InventedPrefix(const FoundObjectStore& store, const FoundObject& object) {
-  std::unordered_set<const FoundObject*> visited{&object};
-  int32_t id = object.ParentId;
-  for (const FoundObject* folder = &object; id >= 0; id = folder->ParentId) {
-    folder = store.FindFolderById(id);
-    if (!folder || !visited.insert(folder).second) return {};
-  }
-  std::u16string prefix;
-  for (int depth = 0; depth < kMaxNodeDepth; ++depth) {
-    const FoundObject* node = store.FindFolderById(id);
-    if (node && (node->Flags & FoundDriveNode)) break;
-    std::u16string name = node && node->Name ? std::u16string(node->Name) : std::u16string();
-    if (name.empty() && id == IdLostFolders) name = StringResource(kLostFoldersName);
-    if (name.empty() && id == IdLostFiles) name = StringResource(kLostFilesName);
-    if (!name.empty()) prefix = name + u"\\" + prefix;
-    if (!node || node->ParentId >= 0) break;
-    id = node->ParentId;
-  }
-  return prefix;
-}
-
 // The object's folder below the destination: the volume's folder path, below "Lost folders"
 // or "Lost files" for what the store keeps there, as the explorer shows it.
 std::u16string SourceFolderPath(CRecovery& job, CVolume& volume, const FoundObject& object) {
@@ -120,7 +91,7 @@ std::u16string SourceFolderPath(CRecovery& job, CVolume& volume, const FoundObje
   const std::u16string path = volume.GetObjectFolderPath(object);
   const bool belowRoot =
       !path.empty() && (path[0] == u'\\' || (path.size() > 1 && path[1] == u':'));
-  return belowRoot ? path : InventedPrefix(volume.Store, object) + path;
+  return belowRoot ? path : InventedNodePrefix(volume.Store, object, u'\\') + path;
 }
 
 void Count(CRecovery& job, const RecoveryResult& result) {

@@ -15,15 +15,25 @@
 #include <string>
 #include <vector>
 
-#include "screenshot.h"
+#include "program_driver.h"
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Corvane\\Lumenard\\2.0";
+using gui_testing::Check;
+using gui_testing::Checksum;
+using gui_testing::ComboItemText;
+using gui_testing::Fail;
+using gui_testing::FindProgramWindow;
+using gui_testing::g_failures;
+using gui_testing::kRecordSize;
+using gui_testing::kSettingsKey;
+using gui_testing::Program;
+using gui_testing::WaitFor;
+using gui_testing::WriteSettings;
+
 constexpr wchar_t kWindowClass[] = L"LumenardLogWindow";
 constexpr wchar_t kExplorerClass[] = L"LumenardMainFrame";
 constexpr wchar_t kSplashClass[] = L"LumenardSplash";
-constexpr size_t kRecordSize = 112004;
 constexpr size_t kShowSplashOffset = 76;
 constexpr size_t kConfirmExitOffset = 84;
 constexpr size_t kAppModeOffset = 17604;
@@ -33,41 +43,6 @@ constexpr int kHeaderId = 1;
 // Wine under a busy Xvfb is slow to start a process.
 constexpr DWORD kStartTimeoutMs = 90000;
 constexpr DWORD kTimeoutMs = 30000;
-
-int g_failures = 0;
-
-void Fail(const char* what) {
-  std::fprintf(stderr, "FAILED: %s\n", what);
-  ++g_failures;
-}
-
-void Check(bool condition, const char* what) {
-  if (!condition) Fail(what);
-}
-
-// Polls until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount64() > end) return false;
-    Sleep(100);
-  }
-}
-
-std::wstring ProgramPath() {
-  wchar_t own[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(own, length);
-  // The test lives in <build>/tests/gui; the program in <build>.
-  for (int level = 0; level < 4; ++level) {
-    folder = folder.substr(0, folder.find_last_of(L'\\'));
-    std::wstring candidate = folder + L"\\lumenard.exe";
-    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
-  }
-  return {};
-}
 
 // ---- the stored settings record
 
@@ -89,62 +64,11 @@ uint32_t WordAt(const std::vector<uint8_t>& record, size_t offset) {
   return word;
 }
 
-uint32_t ChecksumOf(const std::vector<uint8_t>& record) {
-  uint32_t sum = 0;
-  for (size_t offset = 4; offset + 4 <= record.size(); offset += 4) sum += WordAt(record, offset);
-  return sum;
-}
-
 bool ValidRecord(const std::vector<uint8_t>& record) {
-  return record.size() == kRecordSize && WordAt(record, 0) == ChecksumOf(record);
-}
-
-bool WriteSettings(std::vector<uint8_t> record) {
-  uint32_t sum = ChecksumOf(record);
-  std::memcpy(record.data(), &sum, 4);
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(),
-                               static_cast<DWORD>(record.size()));
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  return record.size() == kRecordSize && WordAt(record, 0) == Checksum(record);
 }
 
 // ---- windows of the program
-
-struct Search {
-  DWORD process;
-  const wchar_t* className;
-  const wchar_t* title;  // null for any
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->process || window == search->except || !IsWindowVisible(window))
-    return TRUE;
-  wchar_t text[256] = {};
-  GetClassNameW(window, text, 256);
-  if (wcscmp(text, search->className) != 0) return TRUE;
-  if (search->title) {
-    GetWindowTextW(window, text, 256);
-    if (wcscmp(text, search->title) != 0) return TRUE;
-  }
-  search->found = window;
-  return FALSE;
-}
-
-HWND FindProgramWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr,
-                       HWND except = nullptr) {
-  Search search{process, className, title, except, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = {};
@@ -172,66 +96,12 @@ bool HasChildWithText(HWND window, const wchar_t* text) {
   return search.found;
 }
 
-// An item of another process's combo box.
-std::wstring ComboItemText(HANDLE, HWND combo, int index) {
-  // A message of the system's own controls: the system carries the text between the
-  // processes, so the buffer is this process's. The program inserts lines at the top while
-  // this reads, so the item's length may change between two messages: the buffer is far
-  // larger than any log line instead of the length asked first.
-  std::vector<wchar_t> text(65536, L'\0');
-  if (SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) == CB_ERR)
-    return {};
-  text.back() = L'\0';
-  return text.data();
-}
-
 // ---- screenshots
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty()) return;
   // What a closed window covered is repainted a moment later.
-  Sleep(3000);
-  // From the screen, so that what the program's own windows show is what is taken.
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  const char* failure = gui_testing::CaptureArea(
-      screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, capture);
-  ReleaseDC(nullptr, screen);
-  if (!failure) gui_testing::WriteBmp(folder + L"\\" + name, capture);
+  gui_testing::SaveWindowScreenshot(window, name, 3000);
 }
-
-// ---- the program's process
-
-struct Program {
-  PROCESS_INFORMATION info{};
-  bool started = false;
-
-  bool Start(const std::wstring& path, const std::wstring& arguments = L"") {
-    std::wstring commandLine = L"\"" + path + L"\"";
-    if (!arguments.empty()) commandLine += L" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info) != FALSE;
-    return started;
-  }
-  // The exit code, or -1 when it did not end in time.
-  long WaitForExit(DWORD timeoutMs) const {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<long>(code);
-  }
-  ~Program() {
-    if (!started) return;
-    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-  }
-};
 
 HWND WaitForMainWindow(const Program& program, DWORD timeoutMs, HWND except = nullptr) {
   HWND window = nullptr;
@@ -413,16 +283,9 @@ void ImportWithoutWindow(const std::wstring& path) {
 }  // namespace
 
 int wmain() {
-  const std::wstring path = ProgramPath();
-  if (path.empty()) {
-    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
-    return 1;
-  }
-  // Another instance would save its own settings over the ones this test writes and reads.
-  if (FindWindowW(kWindowClass, nullptr) || FindWindowW(kExplorerClass, nullptr)) {
-    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
-    return 1;
-  }
+  const std::wstring path = gui_testing::ProgramBesideTest();
+  if (path.empty()) return 1;
+  if (gui_testing::AnotherProgramRunning()) return 1;
   FirstStart(path);
   if (g_failures == 0) SwitchAndQuit(path);
   ImportWithoutWindow(path);

@@ -16,15 +16,25 @@
 #include <string>
 #include <vector>
 
-#include "screenshot.h"
+#include "program_driver.h"
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Corvane\\Lumenard\\2.0";
-constexpr wchar_t kLogWindowClass[] = L"LumenardLogWindow";
-constexpr wchar_t kFrameClass[] = L"LumenardMainFrame";
+using gui_testing::Check;
+using gui_testing::ClassOf;
+using gui_testing::ComboItemText;
+using gui_testing::Fail;
+using gui_testing::FindProgramWindow;
+using gui_testing::g_failures;
+using gui_testing::kFrameClass;
+using gui_testing::kLogWindowClass;
+using gui_testing::kRecordSize;
+using gui_testing::Program;
+using gui_testing::StoredRecord;
+using gui_testing::WaitFor;
+using gui_testing::WriteSettings;
+
 constexpr wchar_t kSplitterClass[] = L"LumenardSplitter";
-constexpr size_t kRecordSize = 112004;
 constexpr size_t kShowLegendOffset = 60;  // then ShowLog, ShowStatusBar, ShowToolbar
 constexpr size_t kShowSplashOffset = 76;
 constexpr size_t kConfirmExitOffset = 84;
@@ -36,63 +46,7 @@ constexpr UINT kRecover = 32787;
 constexpr DWORD kStartTimeoutMs = 90000;
 constexpr DWORD kTimeoutMs = 30000;
 
-int g_failures = 0;
-
-void Fail(const char* what) {
-  std::fprintf(stderr, "FAILED: %s\n", what);
-  ++g_failures;
-}
-
-void Check(bool condition, const char* what) {
-  if (!condition) Fail(what);
-}
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount64() > end) return false;
-    Sleep(100);
-  }
-}
-
-std::wstring ProgramPath() {
-  wchar_t own[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(own, length);
-  for (int level = 0; level < 4; ++level) {
-    folder = folder.substr(0, folder.find_last_of(L'\\'));
-    std::wstring candidate = folder + L"\\lumenard.exe";
-    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
-  }
-  return {};
-}
-
 // ---- the settings: the stored record (or a fresh one) with the fields this test needs
-
-uint32_t Checksum(const std::vector<uint8_t>& record) {
-  uint32_t sum = 0;
-  for (size_t offset = 4; offset + 4 <= record.size(); offset += 4) {
-    uint32_t word;
-    std::memcpy(&word, record.data() + offset, 4);
-    sum += word;
-  }
-  return sum;
-}
-
-std::vector<uint8_t> StoredRecord() {
-  std::vector<uint8_t> data(kRecordSize);
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-  DWORD type = 0, size = static_cast<DWORD>(data.size());
-  LONG result = RegQueryValueExW(key, L"Settings", nullptr, &type, data.data(), &size);
-  RegCloseKey(key);
-  uint32_t sum = 0;
-  if (result == ERROR_SUCCESS && size == kRecordSize) std::memcpy(&sum, data.data(), 4);
-  if (result != ERROR_SUCCESS || size != kRecordSize || sum != Checksum(data)) return {};
-  return data;
-}
 
 void SetWord(std::vector<uint8_t>& record, size_t offset, uint32_t value) {
   std::memcpy(record.data() + offset, &value, 4);
@@ -104,61 +58,15 @@ bool PrepareSettings() {
   for (size_t flag = 0; flag < 4; ++flag) SetWord(record, kShowLegendOffset + 4 * flag, 1);
   SetWord(record, kShowSplashOffset, 0);
   SetWord(record, kConfirmExitOffset, 1);
-  SetWord(record, 0, Checksum(record));
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(),
-                               static_cast<DWORD>(record.size()));
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  return WriteSettings(record);
 }
 
 // ---- windows of the program
-
-struct Search {
-  DWORD process;
-  const wchar_t* className;
-  const wchar_t* title;
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<Search*>(parameter);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->process || window == search->except || !IsWindowVisible(window))
-    return TRUE;
-  wchar_t text[256] = {};
-  GetClassNameW(window, text, 256);
-  if (wcscmp(text, search->className) != 0) return TRUE;
-  if (search->title) {
-    GetWindowTextW(window, text, 256);
-    if (wcscmp(text, search->title) != 0) return TRUE;
-  }
-  search->found = window;
-  return FALSE;
-}
-
-HWND FindProgramWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr,
-                       HWND except = nullptr) {
-  Search search{process, className, title, except, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 std::wstring TextOf(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, 512);
   return text;
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[128] = {};
-  GetClassNameW(window, name, 128);
-  return name;
 }
 
 // The visible descendants of a window, in the order EnumChildWindows gives them.
@@ -222,18 +130,6 @@ std::wstring StatusPaneText(HANDLE process, HWND bar, int pane) {
   return text.data();
 }
 
-std::wstring ComboItemText(HANDLE, HWND combo, int index) {
-  // A message of the system's own controls: the system carries the text between the
-  // processes, so the buffer is this process's. The program inserts lines at the top while
-  // this reads, so the item's length may change between two messages: the buffer is far
-  // larger than any log line instead of the length asked first.
-  std::vector<wchar_t> text(65536, L'\0');
-  if (SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data())) == CB_ERR)
-    return {};
-  text.back() = L'\0';
-  return text.data();
-}
-
 std::wstring TreeItemText(HANDLE process, HWND tree, HTREEITEM item) {
   constexpr size_t kChars = 256;
   RemoteBuffer buffer(process, sizeof(TVITEMW) + kChars * sizeof(wchar_t));
@@ -270,46 +166,8 @@ bool Near(int value, int expected, int tolerance) {
 // ---- screenshots
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty()) return;
-  Sleep(1500);
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  const char* failure = gui_testing::CaptureArea(
-      screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, capture);
-  ReleaseDC(nullptr, screen);
-  if (!failure) gui_testing::WriteBmp(folder + L"\\" + name, capture);
+  gui_testing::SaveWindowScreenshot(window, name, 1500);
 }
-
-// ---- the program
-
-struct Program {
-  PROCESS_INFORMATION info{};
-  bool started = false;
-
-  bool Start(const std::wstring& path) {
-    std::wstring commandLine = L"\"" + path + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info) != FALSE;
-    return started;
-  }
-  long WaitForExit(DWORD timeoutMs) const {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<long>(code);
-  }
-  ~Program() {
-    if (!started) return;
-    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-  }
-};
 
 bool Enabled(HWND toolbar, UINT command) {
   return SendMessageW(toolbar, TB_ISBUTTONENABLED, command, 0) != 0;
@@ -479,15 +337,9 @@ void Scenario(const std::wstring& path) {
 }  // namespace
 
 int wmain() {
-  const std::wstring path = ProgramPath();
-  if (path.empty()) {
-    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
-    return 1;
-  }
-  if (FindWindowW(kLogWindowClass, nullptr) || FindWindowW(kFrameClass, nullptr)) {
-    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
-    return 1;
-  }
+  const std::wstring path = gui_testing::ProgramBesideTest();
+  if (path.empty()) return 1;
+  if (gui_testing::AnotherProgramRunning()) return 1;
   Scenario(path);
   if (g_failures == 0)
     std::printf("lumenard.exe: explorer window, selection, arrangements and exit passed\n");

@@ -15,14 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "screenshot.h"
+#include "program_driver.h"
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Corvane\\Lumenard\\2.0";
-constexpr wchar_t kLogWindowClass[] = L"LumenardLogWindow";
-constexpr wchar_t kFrameClass[] = L"LumenardMainFrame";
-constexpr size_t kRecordSize = 112004;
+using gui_testing::Check;
+using gui_testing::ClassOf;
+using gui_testing::Fail;
+using gui_testing::g_failures;
+using gui_testing::kFrameClass;
+using gui_testing::kLogWindowClass;
+using gui_testing::kRecordSize;
+using gui_testing::Program;
+using gui_testing::StoredRecord;
+using gui_testing::WaitFor;
+using gui_testing::WriteSettings;
+
 constexpr size_t kShowLegendOffset = 60;  // then ShowLog, ShowStatusBar, ShowToolbar
 constexpr size_t kShowSplashOffset = 76;
 constexpr size_t kConfirmExitOffset = 84;
@@ -33,43 +41,10 @@ constexpr int kImageOutcomeId = 3113;
 constexpr DWORD kStartTimeoutMs = 90000;
 constexpr DWORD kTimeoutMs = 30000;
 
-int g_failures = 0;
-
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-  ++g_failures;
-}
-
-void Check(bool condition, const std::string& what) {
-  if (!condition) Fail(what);
-}
-
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
   return out;
-}
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount64() > end) return false;
-    Sleep(100);
-  }
-}
-
-std::wstring ProgramPath() {
-  wchar_t own[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(own, length);
-  for (int level = 0; level < 4; ++level) {
-    folder = folder.substr(0, folder.find_last_of(L'\\'));
-    std::wstring candidate = folder + L"\\lumenard.exe";
-    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
-  }
-  return {};
 }
 
 // $LUMENARD_FIXTURES/fat/fat12.img as a Windows path; empty when the fixtures are not made.
@@ -99,29 +74,6 @@ std::vector<char> ReadFileBytes(const std::wstring& path) {
 
 // ---- the stored settings: every pane shown, no splash, no exit question
 
-uint32_t Checksum(const std::vector<uint8_t>& record) {
-  uint32_t sum = 0;
-  for (size_t offset = 4; offset + 4 <= record.size(); offset += 4) {
-    uint32_t word;
-    std::memcpy(&word, record.data() + offset, 4);
-    sum += word;
-  }
-  return sum;
-}
-
-std::vector<uint8_t> StoredRecord() {
-  std::vector<uint8_t> data(kRecordSize);
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-  DWORD type = 0, size = kRecordSize;
-  LONG result = RegQueryValueExW(key, L"Settings", nullptr, &type, data.data(), &size);
-  RegCloseKey(key);
-  uint32_t sum = 0;
-  if (result == ERROR_SUCCESS && size == kRecordSize) std::memcpy(&sum, data.data(), 4);
-  if (result != ERROR_SUCCESS || size != kRecordSize || sum != Checksum(data)) return {};
-  return data;
-}
-
 bool PrepareSettings() {
   std::vector<uint8_t> record = StoredRecord();
   if (record.empty()) record.assign(kRecordSize, 0);
@@ -130,16 +82,7 @@ bool PrepareSettings() {
     std::memcpy(record.data() + kShowLegendOffset + 4 * flag, &one, 4);
   std::memcpy(record.data() + kShowSplashOffset, &zero, 4);
   std::memcpy(record.data() + kConfirmExitOffset, &zero, 4);
-  const uint32_t sum = Checksum(record);
-  std::memcpy(record.data(), &sum, 4);
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG result = RegSetValueExW(key, L"Settings", 0, REG_BINARY, record.data(),
-                               static_cast<DWORD>(record.size()));
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
+  return WriteSettings(record);
 }
 
 // ---- windows of the program
@@ -149,12 +92,6 @@ std::wstring TextOf(HWND window) {
   SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
                       nullptr);
   return text;
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
 }
 
 struct Search {
@@ -301,17 +238,7 @@ void TypeInto(HWND edit, const std::wstring& text) {
 }
 
 void SaveScreenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty()) return;
-  Sleep(1000);
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  const char* failure = gui_testing::CaptureArea(
-      screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, capture);
-  ReleaseDC(nullptr, screen);
-  if (!failure) gui_testing::WriteBmp(folder + L"\\" + name, capture);
+  gui_testing::SaveWindowScreenshot(window, name, 1000);
 }
 
 // Types the path into the program's file dialog with the caption and presses OK.
@@ -351,32 +278,6 @@ bool ChooseFile(DWORD process, HWND frame, UINT command, const wchar_t* caption,
   }
   return true;
 }
-
-struct Program {
-  PROCESS_INFORMATION info{};
-  bool started = false;
-
-  bool Start(const std::wstring& path) {
-    std::wstring commandLine = L"\"" + path + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &info) != FALSE;
-    return started;
-  }
-  long WaitForExit(DWORD timeoutMs) const {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<long>(code);
-  }
-  ~Program() {
-    if (!started) return;
-    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-  }
-};
 
 std::wstring Grouped(size_t value) {
   std::wstring digits = std::to_wstring(value);
@@ -480,20 +381,14 @@ void Scenario(const std::wstring& program_path, const std::wstring& image) {
 }  // namespace
 
 int wmain() {
-  const std::wstring path = ProgramPath();
-  if (path.empty()) {
-    std::fprintf(stderr, "FAILED: lumenard.exe not found beside the test\n");
-    return 1;
-  }
+  const std::wstring path = gui_testing::ProgramBesideTest();
+  if (path.empty()) return 1;
   const std::wstring image = FixtureImage();
   if (image.empty()) {
     std::printf("skipped: no FAT fixtures (./run fixtures)\n");
     return 0;
   }
-  if (FindWindowW(kLogWindowClass, nullptr) || FindWindowW(kFrameClass, nullptr)) {
-    std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
-    return 1;
-  }
+  if (gui_testing::AnotherProgramRunning()) return 1;
   Scenario(path, image);
   if (g_failures == 0) std::printf("lumenard.exe: drive image loaded, copied and loaded again\n");
   return g_failures == 0 ? 0 : 1;
