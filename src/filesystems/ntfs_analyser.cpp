@@ -9,8 +9,8 @@
 #include "app/log.h"
 #include "app/strings.h"
 #include "filesystems/found_object_sink.h"
-#include "filesystems/ntfs_bytes.h"
 #include "volumes/analysis_status.h"
+#include "volumes/le_reader.h"
 #include "volumes/volume.h"
 #include "volumes/volume_log.h"
 
@@ -139,7 +139,7 @@ bool CFileSystem_NTFS::LoadMft() {
                       layout_->MftCluster);
     return false;
   }
-  const uint32_t allocated = ntfs_bytes::U32(raw, 28);
+  const uint32_t allocated = LeReader(raw).U32(28);
   if (allocated != layout_->RecordSize) {
     if (!IsValidRecordSize(allocated)) {
       volume_log::Error(
@@ -239,7 +239,7 @@ uint32_t CFileSystem_NTFS::ReadMftRecord(uint64_t number, std::span<uint8_t> buf
   if (!mftParser_ || buffer.size() < size || number > UINT64_MAX / kNtfsMaxRecordSize) return 0;
   if (ReadData(*mftParser_, number * size, size, buffer.data()) != size) return 0;
   const std::span<const uint8_t> raw = buffer.first(size);
-  if (ntfs_bytes::U32(raw, 44) == number || IsFileRecord(raw)) return size;
+  if (LeReader(raw).U32(44) == number || IsFileRecord(raw)) return size;
   return 0;
 }
 
@@ -298,14 +298,15 @@ void CFileSystem_NTFS::ParseWalkRecord(uint64_t number, std::span<const uint8_t>
 void CFileSystem_NTFS::NoteWalkedRecord(uint64_t number, std::span<const uint8_t> raw) {
   if (number >= recordCount_ || raw.size() < 18) return;
   if (walkedSequence_.size() != recordCount_) walkedSequence_.assign(recordCount_, 0);
-  walkedSequence_[number] = static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
+  walkedSequence_[number] = static_cast<uint32_t>(LeReader(raw).U16(16)) + 1;
 }
 
 bool CFileSystem_NTFS::WalkedAlready(std::span<const uint8_t> raw) const {
   if (raw.size() < 48) return false;
-  const uint32_t number = ntfs_bytes::U32(raw, 44);
+  LeReader fields(raw);
+  const uint32_t number = fields.U32(44);
   return number < walkedSequence_.size() &&
-         walkedSequence_[number] == static_cast<uint32_t>(ntfs_bytes::U16(raw, 16)) + 1;
+         walkedSequence_[number] == static_cast<uint32_t>(fields.U16(16)) + 1;
 }
 
 bool CFileSystem_NTFS::ReportRecord(uint64_t number, std::span<const uint8_t> raw,
@@ -376,7 +377,7 @@ bool CFileSystem_NTFS::InMftRuns(uint64_t position) const {
 
 int CFileSystem_NTFS::ParseRecord(std::span<const uint8_t> raw) {
   if (!current_ || !IsFileRecord(raw) || raw.size() < layout_->RecordSize) return 0;
-  const uint32_t number = ntfs_bytes::U32(raw, 44);
+  const uint32_t number = LeReader(raw).U32(44);
   if (number > static_cast<uint32_t>(INT32_MAX)) return 0;
   return ReportRecord(number, raw.first(layout_->RecordSize), false) ? 1 : 0;
 }

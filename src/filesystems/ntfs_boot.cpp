@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-#include "filesystems/ntfs_bytes.h"
+#include "volumes/le_reader.h"
 
 namespace {
 
@@ -33,8 +33,9 @@ std::optional<NtfsLayout> ReadNtfsLayout(std::span<const uint8_t> boot, std::u16
     problem = u"the boot sector does not name NTFS";
     return std::nullopt;
   }
+  LeReader fields(boot);
   NtfsLayout layout;
-  layout.BytesPerSector = ntfs_bytes::U16(boot, 11);
+  layout.BytesPerSector = fields.U16(11);
   if (layout.BytesPerSector < 512 || layout.BytesPerSector > 4096 ||
       !std::has_single_bit(layout.BytesPerSector)) {
     problem = u"the bytes per sector are not a power of two from 512 to 4096";
@@ -53,13 +54,13 @@ std::optional<NtfsLayout> ReadNtfsLayout(std::span<const uint8_t> boot, std::u16
     return std::nullopt;
   }
   layout.BytesPerCluster = static_cast<uint32_t>(clusterBytes);
-  layout.TotalSectors = ntfs_bytes::U64(boot, 40);
+  layout.TotalSectors = fields.U64(40);
   layout.ClusterCount = layout.TotalSectors * layout.BytesPerSector / layout.BytesPerCluster;
   if (layout.TotalSectors == 0 || layout.TotalSectors > (uint64_t{1} << 48)) {
     problem = u"the sector count is 0 or beyond any disk";
     return std::nullopt;
   }
-  layout.MftCluster = ntfs_bytes::U64(boot, 48);
+  layout.MftCluster = fields.U64(48);
   if (layout.MftCluster == 0 || layout.MftCluster >= layout.ClusterCount) {
     problem = u"the MFT's cluster lies outside the volume";
     return std::nullopt;

@@ -3,12 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "filesystems/ntfs_bytes.h"
-
-using ntfs_bytes::U16;
-using ntfs_bytes::U32;
-using ntfs_bytes::U64;
-using ntfs_bytes::U8;
+#include "volumes/le_reader.h"
 
 namespace {
 
@@ -39,19 +34,20 @@ int NameRank(uint8_t nameSpace) {
 std::vector<AttributeListEntry> ParseAttributeList(std::span<const uint8_t> value,
                                                    std::u16string& problem) {
   std::vector<AttributeListEntry> entries;
+  LeReader fields(value);
   size_t at = 0;
   while (value.size() - at >= kListEntryHeader) {
     AttributeListEntry entry;
-    entry.Type = U32(value, at);
+    entry.Type = fields.U32(at);
     if (entry.Type == kAttrEnd) break;
-    const uint16_t length = U16(value, at + 4);
+    const uint16_t length = fields.U16(at + 4);
     if (length < kListEntryHeader || length > value.size() - at) {
       problem = u"an attribute list entry's length does not fit the list";
       break;
     }
-    entry.NameLength = U8(value, at + 6);
-    entry.LowestVcn = U64(value, at + 8);
-    entry.RecordNumber = U64(value, at + 16) & kReferenceMask;
+    entry.NameLength = fields.U8(at + 6);
+    entry.LowestVcn = fields.U64(at + 8);
+    entry.RecordNumber = fields.U64(at + 16) & kReferenceMask;
     entries.push_back(entry);
     at += length;
   }
@@ -60,8 +56,9 @@ std::vector<AttributeListEntry> ParseAttributeList(std::span<const uint8_t> valu
 
 bool ApplyFixups(std::span<uint8_t> record, std::u16string& problem, int* mismatches) {
   const size_t sectors = record.size() / kNtfsFixupStride;
-  const uint16_t offset = U16(record, 4);
-  const uint16_t count = U16(record, 6);
+  LeReader header(record);
+  const uint16_t offset = header.U16(4);
+  const uint16_t count = header.U16(6);
   if (sectors == 0 || count != sectors + 1) {
     problem = u"the update sequence count does not fit the record size";
     return false;
@@ -108,16 +105,17 @@ bool MftRecord::Load(std::span<const uint8_t> raw) {
   return true;
 }
 
-bool MftRecord::InUse() const { return (U16(raw_, 22) & kRecordInUse) != 0; }
-bool MftRecord::IsFolder() const { return (U16(raw_, 22) & kRecordFolder) != 0; }
-uint32_t MftRecord::Number() const { return U32(raw_, 44); }
-uint64_t MftRecord::BaseRecord() const { return U64(raw_, 32) & kReferenceMask; }
+bool MftRecord::InUse() const { return (LeReader(raw_).U16(22) & kRecordInUse) != 0; }
+bool MftRecord::IsFolder() const { return (LeReader(raw_).U16(22) & kRecordFolder) != 0; }
+uint32_t MftRecord::Number() const { return LeReader(raw_).U32(44); }
+uint64_t MftRecord::BaseRecord() const { return LeReader(raw_).U64(32) & kReferenceMask; }
 
 void MftRecord::IndexAttributes() {
+  LeReader fields(raw_);
   const uint32_t size = RecordSize();
-  const uint32_t inUse = U32(raw_, 24);
+  const uint32_t inUse = fields.U32(24);
   const uint32_t end = inUse >= kHeaderSize && inUse <= size ? inUse : size;
-  uint32_t at = U16(raw_, 20);
+  uint32_t at = fields.U16(20);
   if (at < kHeaderSize - 8 || at >= end) {
     problem_ = u"the first attribute lies outside the record";
     return;
@@ -125,18 +123,18 @@ void MftRecord::IndexAttributes() {
   // Each attribute is at least 16 bytes long, so the walk ends within the record.
   while (end - at >= 8) {
     Attribute attribute;
-    attribute.Type = U32(raw_, at);
+    attribute.Type = fields.U32(at);
     if (attribute.Type == kAttrEnd) return;
     attribute.Offset = at;
-    attribute.Length = U32(raw_, at + 4);
+    attribute.Length = fields.U32(at + 4);
     if (end - at < 16 || attribute.Length < 16 || attribute.Length > end - at) {
       problem_ = u"an attribute's length runs past the record or is too short";
       return;
     }
-    attribute.NonResident = U8(raw_, at + 8) != 0;
-    attribute.NameLength = U8(raw_, at + 9);
+    attribute.NonResident = fields.U8(at + 8) != 0;
+    attribute.NameLength = fields.U8(at + 9);
     const uint32_t header = attribute.NonResident ? kNonResidentHeader : kResidentHeader;
-    const uint32_t nameOffset = U16(raw_, at + 10);
+    const uint32_t nameOffset = fields.U16(at + 10);
     if (attribute.Length < header ||
         (attribute.NameLength != 0 &&
          (nameOffset > attribute.Length ||
@@ -158,8 +156,9 @@ const MftRecord::Attribute* MftRecord::FindAttribute(uint32_t type, const Attrib
 
 std::span<const uint8_t> MftRecord::ResidentValue(const Attribute& attribute) const {
   if (attribute.NonResident) return {};
-  const uint32_t length = U32(raw_, attribute.Offset + 16);
-  const uint16_t offset = U16(raw_, attribute.Offset + 20);
+  LeReader fields(raw_);
+  const uint32_t length = fields.U32(attribute.Offset + 16);
+  const uint16_t offset = fields.U16(attribute.Offset + 20);
   if (offset > attribute.Length || length > attribute.Length - offset) return {};
   return std::span<const uint8_t>(raw_).subspan(attribute.Offset + offset, length);
 }
@@ -183,7 +182,7 @@ void MftRecord::ParseData() {
       hasData_ = true;
       sizesKnown_ = true;
       dataSize_ = initializedSize_ = value.size();
-      valueOffset_ = attribute.Offset + U16(raw_, attribute.Offset + 20);
+      valueOffset_ = attribute.Offset + LeReader(raw_).U16(attribute.Offset + 20);
       return;
     }
     TakeDataAttribute(*this, attribute);
@@ -193,8 +192,9 @@ void MftRecord::ParseData() {
 void MftRecord::TakeDataAttribute(const MftRecord& source, const Attribute& attribute) {
   const std::span<const uint8_t> bytes =
       std::span<const uint8_t>(source.raw_).subspan(attribute.Offset, attribute.Length);
-  const uint64_t lowestVcn = U64(bytes, 16);
-  const uint16_t runOffset = U16(bytes, 32);
+  LeReader fields(bytes);
+  const uint64_t lowestVcn = fields.U64(16);
+  const uint16_t runOffset = fields.U16(32);
   if (runOffset < kNonResidentHeader || runOffset > bytes.size()) {
     problem_ = u"a run list starts outside its attribute";
     return;
@@ -203,10 +203,10 @@ void MftRecord::TakeDataAttribute(const MftRecord& source, const Attribute& attr
   nonResident_ = true;
   if (lowestVcn == 0) {
     sizesKnown_ = true;
-    dataSize_ = U64(bytes, 48);
-    initializedSize_ = std::min(U64(bytes, 56), dataSize_);
-    dataFlags_ = U16(bytes, 12);
-    compressionUnitShift_ = U8(bytes, 34);
+    dataSize_ = fields.U64(48);
+    initializedSize_ = std::min(fields.U64(56), dataSize_);
+    dataFlags_ = fields.U16(12);
+    compressionUnitShift_ = fields.U8(34);
   }
   std::vector<DataRun> runs;
   std::u16string problem;
@@ -220,12 +220,13 @@ bool MftRecord::AttributeRuns(const Attribute& attribute, std::vector<DataRun>& 
   if (!attribute.NonResident) return false;
   const std::span<const uint8_t> bytes =
       std::span<const uint8_t>(raw_).subspan(attribute.Offset, attribute.Length);
-  const uint16_t runOffset = U16(bytes, 32);
+  LeReader fields(bytes);
+  const uint16_t runOffset = fields.U16(32);
   if (runOffset < kNonResidentHeader || runOffset > bytes.size()) return false;
-  size = U64(bytes, 48);
-  initialized = std::min(U64(bytes, 56), size);
+  size = fields.U64(48);
+  initialized = std::min(fields.U64(56), size);
   std::u16string problem;
-  return DecodeRunList(bytes.subspan(runOffset), U64(bytes, 16), clusterCount_, runs, problem);
+  return DecodeRunList(bytes.subspan(runOffset), fields.U64(16), clusterCount_, runs, problem);
 }
 
 void MftRecord::MergeExtension(const MftRecord& extension) {
@@ -246,10 +247,11 @@ bool MftRecord::FillFoundObject(FoundObject& record, std::u16string& name) const
   if (const Attribute* standard = FindAttribute(kAttrStandardInformation)) {
     const std::span<const uint8_t> value = ResidentValue(*standard);
     if (value.size() >= 32) {
-      record.Created = U64(value, 0);
-      record.Modified = U64(value, 8);
-      record.Accessed = U64(value, 24);
-      record.Attributes = static_cast<uint16_t>(U32(value, 32));
+      LeReader fields(value);
+      record.Created = fields.U64(0);
+      record.Modified = fields.U64(8);
+      record.Accessed = fields.U64(24);
+      record.Attributes = static_cast<uint16_t>(fields.U32(32));
     }
   }
   std::vector<std::span<const uint8_t>> names;
@@ -261,27 +263,29 @@ bool MftRecord::FillFoundObject(FoundObject& record, std::u16string& name) const
   int chosenRank = 0;
   for (const std::span<const uint8_t> value : names) {
     if (value.size() < kFileNameHeader) continue;
-    const size_t length = U8(value, 64);
+    LeReader fields(value);
+    const size_t length = fields.U8(64);
     if (length == 0 || 2 * length > value.size() - kFileNameHeader) continue;
-    const int rank = NameRank(U8(value, 65));
+    const int rank = NameRank(fields.U8(65));
     if (rank > chosenRank) {
       chosen = value;
       chosenRank = rank;
     }
   }
   if (chosen.empty()) return false;
+  LeReader chosenFields(chosen);
   // The parent comes from the same name, so that a hard link's name stands in its own folder.
-  const uint64_t parent = U64(chosen, 0) & kReferenceMask;
+  const uint64_t parent = chosenFields.U64(0) & kReferenceMask;
   if (parent > static_cast<uint64_t>(INT32_MAX)) return false;
   record.ParentId = static_cast<int32_t>(parent);
-  const size_t length = U8(chosen, 64);
+  const size_t length = chosenFields.U8(64);
   name.resize(length);
   for (size_t n = 0; n < length; ++n)
-    name[n] = static_cast<char16_t>(U16(chosen, kFileNameHeader + 2 * n));
+    name[n] = static_cast<char16_t>(chosenFields.U16(kFileNameHeader + 2 * n));
   record.Name = name.c_str();
   record.Flags |= FoundNamed;
   // The $DATA sizes are kept current; the copy in the name is often stale.
   record.Size = sizesKnown_ ? static_cast<int64_t>(dataSize_ & INT64_MAX)
-                            : static_cast<int64_t>(U64(chosen, 48) & INT64_MAX);
+                            : static_cast<int64_t>(chosenFields.U64(48) & INT64_MAX);
   return true;
 }

@@ -4,7 +4,7 @@
 
 #include "platform/text.h"
 #include "signatures/file_type.h"
-#include "signatures/record_cursor.h"
+#include "volumes/le_reader.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void PutSignature(uint8_t*& out, const Signature& signature) {
 using Problem = std::u16string;
 
 // Reads one condition from the bytes of its signature; returns what was wrong, or nothing.
-Problem ReadCondition(RecordCursor& conditions, SignatureCondition& condition) {
+Problem ReadCondition(LeReader& conditions, SignatureCondition& condition) {
   if (conditions.Remaining() < kConditionHeaderSize)
     return u"the condition header runs past the end of its signature";
   condition.Kind = conditions.ReadU32();
@@ -68,7 +68,7 @@ Problem ReadCondition(RecordCursor& conditions, SignatureCondition& condition) {
   return {};
 }
 
-Problem ReadSignature(RecordCursor& record, Signature& signature) {
+Problem ReadSignature(LeReader& record, Signature& signature) {
   if (record.Remaining() < kSignatureHeaderSize) return u"the signature header runs past the end";
   record.ReadInto(signature.Reserved0.data(), signature.Reserved0.size());
   uint32_t totalSize = record.ReadU32();
@@ -82,7 +82,7 @@ Problem ReadSignature(RecordCursor& record, Signature& signature) {
   if (conditionCount > bodySize / kConditionHeaderSize)
     return platform::Format(u"the signature claims %u conditions in %u bytes", conditionCount,
                             totalSize);
-  RecordCursor conditions(record.Take(bodySize));
+  LeReader conditions(record.Take(bodySize));
   signature.Conditions.resize(conditionCount);
   for (SignatureCondition& condition : signature.Conditions) {
     Problem problem = ReadCondition(conditions, condition);
@@ -128,7 +128,7 @@ DeserializeResult DeserializeFileType(std::span<const uint8_t> bytes) {
     return result;
   }
   auto type = std::make_unique<FileType>();
-  RecordCursor record(bytes);
+  LeReader record(bytes);
   record.ReadInto(static_cast<FileTypeHeader*>(type.get()), kFileTypeHeaderSize);
   const int32_t count = type->SignatureCount;
   if (count < 0 || static_cast<size_t>(count) > record.Remaining() / kSignatureHeaderSize) {
