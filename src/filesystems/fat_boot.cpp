@@ -93,21 +93,6 @@ std::optional<ParameterBlock> ReadParameterBlock(std::span<const uint8_t> sector
 
 }  // namespace
 
-std::optional<FatWidth> FatWidthForType(int32_t code) {
-  switch (code) {
-    case 1:
-    case 17:
-      return FatWidth::Fat12;
-    case 4:
-    case 6:
-      return FatWidth::Fat16;
-    case 11:
-      return FatWidth::Fat32;
-    default:
-      return std::nullopt;
-  }
-}
-
 uint64_t FatLayout::UsedTableBytes() const {
   const uint64_t entries = static_cast<uint64_t>(MaxCluster) + 1;
   uint64_t bytes = 0;

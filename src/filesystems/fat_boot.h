@@ -8,11 +8,7 @@
 #include <span>
 #include <string>
 
-enum class FatWidth { Fat12, Fat16, Fat32 };
-
-// The entry width that the analyser reads for a type code: FAT12 for 1 and 17, FAT16 for 4 and
-// 6, FAT32 for 11; none for the other codes.
-std::optional<FatWidth> FatWidthForType(int32_t code);
+#include "filesystems/file_system_codes.h"
 
 // Sector numbers are the 512-byte units that CVolume::ReadSectors counts, whatever sector size
 // the parameter block names.

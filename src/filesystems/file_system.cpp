@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 
 #include "volumes/volume.h"
 
@@ -26,31 +25,7 @@ constexpr std::array<BootSectorMark, 4> kBootSectorMarks{{
     {3, "NTFS    ", FsTypeNtfs},
 }};
 
-// Partition codes read by the FAT analyser, by the root folder their layout has.
-constexpr int32_t kFat16LayoutCodes[] = {1, 4, 6, 14, 17, 20, 22, 30};
-constexpr int32_t kFat32LayoutCodes[] = {11, 12, 27, 28};
-// The codes whose analyser reads a found object's data by its own map of the volume.
-constexpr int32_t kMapsObjectDataCodes[] = {1, 4, 6, 7, 11, 17};
-
-template <size_t N>
-bool IsOneOf(int32_t code, const int32_t (&codes)[N]) {
-  return std::find(std::begin(codes), std::end(codes), code) != std::end(codes);
-}
-
 }  // namespace
-
-FsAnalyser AnalyserForType(int32_t code) {
-  if (IsOneOf(code, kFat16LayoutCodes) || IsOneOf(code, kFat32LayoutCodes)) return FsAnalyser::Fat;
-  return code == FsTypeNtfs ? FsAnalyser::Ntfs : FsAnalyser::None;
-}
-
-int32_t RootIdForType(int32_t code) {
-  if (IsOneOf(code, kFat16LayoutCodes)) return IdRootFat;
-  if (IsOneOf(code, kFat32LayoutCodes)) return IdRootFat32;
-  return code == FsTypeNtfs ? IdRootNtfs : -1;
-}
-
-bool ReadsObjectDataItself(int32_t code) { return IsOneOf(code, kMapsObjectDataCodes); }
 
 CFileSystem::CFileSystem() : TypeName(kUnknown) {
   RootFolder.Flags = FoundFolder | FoundNamed;
@@ -74,23 +49,7 @@ void CFileSystem::AnalyseFragment(const FoundObject&) {}
 
 uint32_t CFileSystem::FileRead(const FoundObject&, void*, uint64_t, uint32_t) { return 0; }
 
-std::u16string_view CFileSystem::NameForType(int32_t code) {
-  switch (code) {
-    case FsTypeFat12:
-      return u"FAT12";
-    case FsTypeFat16Small:
-    case FsTypeFat16:
-      return u"FAT16";
-    case FsTypeFat32:
-    case FsTypeFat32Lba:
-      return u"FAT32";
-    case FsTypeNtfs:
-    case FsTypeNtfsMirror:
-      return u"NTFS";
-    default:
-      return kUnknown;
-  }
-}
+std::u16string_view CFileSystem::NameForType(int32_t code) { return FileSystemCodeOf(code).Name; }
 
 void CFileSystem::SetTypeName(int32_t code) { TypeName = NameForType(code); }
 

@@ -8,28 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "filesystems/file_system_codes.h"
 #include "filesystems/found_object.h"
 
 class CVolume;
-
-// Type codes named by this program.
-constexpr int32_t FsTypeNone = 0;
-constexpr int32_t FsTypeFat12 = 1;
-constexpr int32_t FsTypeFat16Small = 4;
-constexpr int32_t FsTypeFat16 = 6;
-constexpr int32_t FsTypeNtfs = 7;
-constexpr int32_t FsTypeFat32 = 11;
-constexpr int32_t FsTypeFat32Lba = 12;
-constexpr int32_t FsTypeFat16Lba = 14;
-constexpr int32_t FsTypeHiddenFat12 = 17;
-constexpr int32_t FsTypeNtfsMirror = 128;
-
-// Which analyser reads a type code, and the identifier of its root folder.
-enum class FsAnalyser { None, Fat, Ntfs };
-FsAnalyser AnalyserForType(int32_t code);
-int32_t RootIdForType(int32_t code);  // -1 for codes without an analyser
-// The codes whose found objects the analyser reads itself (FAT12/16/32 and NTFS layouts).
-bool ReadsObjectDataItself(int32_t code);
 
 class CFileSystem {
  public:

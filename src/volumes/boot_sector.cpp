@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/strings.h"
+#include "filesystems/file_system_codes.h"
 #include "platform/text.h"
 #include "volumes/le_reader.h"
 #include "volumes/volume.h"
@@ -30,23 +31,21 @@ enum class BootLayout { None, Fat16, Fat32, Ntfs, Other };
 
 // The layout whose fields a type code's boot sector has, hidden variants included.
 BootLayout LayoutOfType(int32_t type) {
-  switch (type) {
-    case 0:
-      return BootLayout::None;
-    case 1: case 4: case 6: case 14: case 17: case 134:
+  if (type == FsTypeNone) return BootLayout::None;
+  switch (FileSystemCodeOf(type).BootFields) {
+    case BootSectorFields::Fat16:
       return BootLayout::Fat16;
-    case 11: case 12: case 139: case 140:
+    case BootSectorFields::Fat32:
       return BootLayout::Fat32;
-    case 7: case 135:
+    case BootSectorFields::Ntfs:
       return BootLayout::Ntfs;
-    default:
-      return BootLayout::Other;
+    case BootSectorFields::None:
+      break;
   }
+  return BootLayout::Other;
 }
 
-bool IsPowerOfTwo(uint32_t value) {
-  return value != 0 && (value & (value - 1)) == 0;
-}
+bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
 // Sectors per cluster from the byte at 13: a power of two up to 128, or for NTFS a value above
 // 128 that gives the power of two by its distance from 256. 0 when the byte is no such value.
@@ -95,7 +94,8 @@ int32_t CVolume::AnalyzeBootSector() {
     const int32_t type = FileSystemType();
     const BootLayout layout = LayoutOfType(type);
 
-    if (const uint8_t clusterByte = boot.U8(kSectorsPerClusterOffset); type != 0 && clusterByte != 0) {
+    if (const uint8_t clusterByte = boot.U8(kSectorsPerClusterOffset);
+        type != 0 && clusterByte != 0) {
       if (uint32_t sectors = SectorsPerClusterOf(clusterByte, layout); sectors != 0)
         SectorsPerCluster = sectors;
       else
@@ -112,14 +112,17 @@ int32_t CVolume::AnalyzeBootSector() {
       case BootLayout::Fat16:
       case BootLayout::Fat32: {
         const bool fat32 = layout == BootLayout::Fat32;
-        if (uint32_t serial = boot.U32(fat32 ? kFat32SerialOffset : kFat16SerialOffset); serial != 0)
+        if (uint32_t serial = boot.U32(fat32 ? kFat32SerialOffset : kFat16SerialOffset);
+            serial != 0)
           SerialNumber = serial;
-        if (Label.empty()) Label = LabelOf(boot.Bytes(fat32 ? kFat32LabelOffset : kFat16LabelOffset, kLabelBytes));
+        if (Label.empty())
+          Label = LabelOf(boot.Bytes(fat32 ? kFat32LabelOffset : kFat16LabelOffset, kLabelBytes));
         if (SectorCount == 0) {
           const uint32_t large = boot.U32(kLargeSectorsOffset);
           SectorCount = large != 0 ? large : boot.U16(kSmallSectorsOffset);
           if (SectorCount == 0)
-            volume_log::Error(u"boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0");
+            volume_log::Error(
+                u"boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0");
         }
         break;
       }
@@ -141,8 +144,10 @@ int32_t CVolume::AnalyzeBootSector() {
     // Sector counts from a boot sector fit in 32 bits, so their bytes fit in 64.
     if (TotalBytes == 0 && SectorCount != 0 && SectorCount <= UINT64_MAX / kSectorSize)
       TotalBytes = SectorCount * kSectorSize;
-    if (SectorCount == 0 && TotalBytes != 0 && BytesPerSector != 0) SectorCount = TotalBytes / BytesPerSector;
-    if (ClusterCount == 0 && SectorCount != 0 && SectorsPerCluster != 0) ClusterCount = SectorCount / SectorsPerCluster;
+    if (SectorCount == 0 && TotalBytes != 0 && BytesPerSector != 0)
+      SectorCount = TotalBytes / BytesPerSector;
+    if (ClusterCount == 0 && SectorCount != 0 && SectorsPerCluster != 0)
+      ClusterCount = SectorCount / SectorsPerCluster;
     BytesPerCluster = SectorsPerCluster * BytesPerSector;
   } catch (...) {
   }

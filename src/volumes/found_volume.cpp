@@ -6,6 +6,7 @@
 #include "app/message_target.h"
 #include "app/messages.h"
 #include "app/strings.h"
+#include "filesystems/file_system_codes.h"
 #include "platform/text.h"
 #include "volumes/computer.h"
 #include "volumes/partition_table.h"
@@ -69,8 +70,8 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& record, uint64_t part
       return owner;
     }
     if (owner->TotalBytes != 0 && static_cast<uint64_t>(record.Start) >= owner->TotalBytes) {
-      volume_log::Error(u"A partition at %I64d lies beyond the end of %s; it is not added", record.Start,
-                        owner->GetDisplayName());
+      volume_log::Error(u"A partition at %I64d lies beyond the end of %s; it is not added",
+                        record.Start, owner->GetDisplayName());
       return nullptr;
     }
 
@@ -78,11 +79,13 @@ CVolume* CLocalComputer::AddFoundVolume(const FoundObject& record, uint64_t part
     volume = found.get();
     volume->FileSystem->TypeCode = FileSystemGroupOf(record.FileTypeId);
     if (g_pLog)
-      g_pLog->Add(LogLevelInfo, platform::Format(LanguageString(179), FileSystemGroupName(record.FileTypeId),
-                                                 static_cast<int64_t>(record.Start)));
+      g_pLog->Add(LogLevelInfo,
+                  platform::Format(LanguageString(179), FileSystemGroupName(record.FileTypeId),
+                                   static_cast<int64_t>(record.Start)));
     volume->Kind = VolumeKindFound;
     volume->StartOffset = start;
-    volume->TotalBytes = FoundVolumeBytes(*owner, static_cast<uint64_t>(record.Start), partitionBytes);
+    volume->TotalBytes =
+        FoundVolumeBytes(*owner, static_cast<uint64_t>(record.Start), partitionBytes);
     volume->DevicePath = disk->DevicePath;
     volume->DriveType = disk->DriveType;
     volume->RootRecord.ParentId = owner->RootRecord.Id;

@@ -33,21 +33,23 @@ void LogNote(const std::u16string& text) {
 // A table that may be read: not seen before, on the disk, and within the bound.
 bool MayReadTable(PartitionWalk& walk, uint64_t sector) {
   if (!walk.visited.insert(sector).second) {
-    volume_log::Error(u"Partition table of %s at sector %I64u was read before: the extended partitions "
-                      u"form a loop, that chain ends here",
-                      walk.diskName, sector);
+    volume_log::Error(
+        u"Partition table of %s at sector %I64u was read before: the extended partitions "
+        u"form a loop, that chain ends here",
+        walk.diskName, sector);
     return false;
   }
   if (walk.totalSectors != 0 && sector >= walk.totalSectors) {
-    volume_log::Error(u"Partition table of %s at sector %I64u lies beyond the disk's %I64u sectors, that chain "
-                      u"ends here",
-                      walk.diskName, sector, walk.totalSectors);
+    volume_log::Error(
+        u"Partition table of %s at sector %I64u lies beyond the disk's %I64u sectors, that chain "
+        u"ends here",
+        walk.diskName, sector, walk.totalSectors);
     return false;
   }
   if (++walk.tablesRead > kMaxPartitionTables) {
     if (walk.tablesRead == kMaxPartitionTables + 1)
-      volume_log::Error(u"%s has more than %d partition tables; the rest are not read", walk.diskName,
-                        kMaxPartitionTables);
+      volume_log::Error(u"%s has more than %d partition tables; the rest are not read",
+                        walk.diskName, kMaxPartitionTables);
     return false;
   }
   return true;
@@ -65,7 +67,8 @@ void WalkTable(PartitionWalk& walk, uint64_t baseSector, uint64_t extendedBase) 
     if (IsExtendedPartitionType(entry.Type)) {
       // In the master boot record the entry gives the extended partition; further in, the link
       // to the next extended boot record, relative to the start of the extended partition.
-      const uint64_t next = extendedBase == 0 ? entry.StartSector : extendedBase + entry.StartSector;
+      const uint64_t next =
+          extendedBase == 0 ? entry.StartSector : extendedBase + entry.StartSector;
       if (walk.totalSectors != 0 && entry.SectorCount > walk.totalSectors)
         LogNote(u"pPartition->NumberSectors > TotalSectors");
       WalkTable(walk, next, extendedBase == 0 ? next : extendedBase);
@@ -81,36 +84,10 @@ void WalkTable(PartitionWalk& walk, uint64_t baseSector, uint64_t extendedBase) 
 
 }  // namespace
 
-bool IsExtendedPartitionType(int32_t type) {
-  return type == 5 || type == 15;
-}
+bool IsExtendedPartitionType(int32_t type) { return type == 5 || type == 15; }
 
-int32_t FileSystemGroupOf(int32_t type) {
-  switch (type) {
-    case 1: case 17:
-      return 1;
-    case 4: case 6: case 14: case 20: case 22: case 30:
-      return 4;
-    case 7:
-      return 7;
-    case 11: case 12: case 27: case 28:
-      return 11;
-    default:
-      return 0;
-  }
-}
-
-std::u16string_view FileSystemGroupName(int32_t type) {
-  switch (FileSystemGroupOf(type)) {
-    case 1: return u"FAT12";
-    case 4: return u"FAT16";
-    case 7: return u"NTFS";
-    case 11: return u"FAT32";
-    default: return u"";
-  }
-}
-
-bool ReadPartitionEntries(std::span<const uint8_t> sector, std::array<PartitionEntry, kPartitionEntryCount>& entries) {
+bool ReadPartitionEntries(std::span<const uint8_t> sector,
+                          std::array<PartitionEntry, kPartitionEntryCount>& entries) {
   LeReader reader(sector);
   if (reader.U16(kBootSignatureOffset) != kBootSignature || reader.Failed()) return false;
   for (size_t i = 0; i < kPartitionEntryCount; ++i) {
@@ -122,8 +99,8 @@ bool ReadPartitionEntries(std::span<const uint8_t> sector, std::array<PartitionE
   return !reader.Failed();
 }
 
-void WalkPartitionTables(const PartitionSectorReader& read, uint64_t totalSectors, uint64_t baseSector,
-                         uint64_t extendedBase, std::u16string_view diskName,
+void WalkPartitionTables(const PartitionSectorReader& read, uint64_t totalSectors,
+                         uint64_t baseSector, uint64_t extendedBase, std::u16string_view diskName,
                          const std::function<void(const FoundPartition&)>& onPartition) {
   PartitionWalk walk{read, totalSectors, diskName, onPartition, {}, 0};
   WalkTable(walk, baseSector, extendedBase);
@@ -168,7 +145,8 @@ void CVolume::ScanPartitionTable(uint64_t baseSector, uint64_t extendedBase) {
   try {
     // Partition tables count 512-byte sectors, whatever the device's own sector size.
     const uint64_t totalSectors = TotalBytes != 0 ? TotalBytes / kSectorSize : SectorCount;
-    WalkPartitionTables(read, totalSectors, baseSector, extendedBase, GetDisplayName(), onPartition);
+    WalkPartitionTables(read, totalSectors, baseSector, extendedBase, GetDisplayName(),
+                        onPartition);
   } catch (...) {
     volume_log::Error(u"CVolume::ScanPartitionTable except on %s", GetDisplayName());
   }

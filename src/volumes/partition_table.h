@@ -1,6 +1,7 @@
 // Master boot records and the extended boot records they chain to: the four entries of a
-// partition sector, the file systems that partition types stand for, and the bounded walk
-// over a disk's partition tables. The layout is described in docs/formats/mbr.md.
+// partition sector and the bounded walk over a disk's partition tables (the file systems that
+// partition types stand for are in filesystems/file_system_codes.h). The layout is described in
+// docs/formats/mbr.md.
 #pragma once
 
 #include <array>
@@ -35,15 +36,11 @@ struct FoundPartition {
 
 // Types 5 and 15 link to the next extended boot record; they are followed, never volumes.
 bool IsExtendedPartitionType(int32_t type);
-// The first code of the type's file-system group: 1 FAT12, 4 FAT16, 7 NTFS, 11 FAT32; 0 for
-// any other type.
-int32_t FileSystemGroupOf(int32_t type);
-// "FAT12", "FAT16", "NTFS", "FAT32", or empty for other types.
-std::u16string_view FileSystemGroupName(int32_t type);
 
 // The four entries of a partition sector; false when the sector is short or carries no boot
 // signature.
-bool ReadPartitionEntries(std::span<const uint8_t> sector, std::array<PartitionEntry, kPartitionEntryCount>& entries);
+bool ReadPartitionEntries(std::span<const uint8_t> sector,
+                          std::array<PartitionEntry, kPartitionEntryCount>& entries);
 
 // Reads one 512-byte sector of the disk; false when it cannot.
 using PartitionSectorReader = std::function<bool(uint64_t sector, std::span<uint8_t> buffer)>;
@@ -54,6 +51,6 @@ using PartitionSectorReader = std::function<bool(uint64_t sector, std::span<uint
 // that starts beyond it is skipped. A table that is read a second time (a loop), one beyond
 // the disk, and tables beyond kMaxPartitionTables end their branch of the walk with a log line
 // that names diskName.
-void WalkPartitionTables(const PartitionSectorReader& read, uint64_t totalSectors, uint64_t baseSector,
-                         uint64_t extendedBase, std::u16string_view diskName,
+void WalkPartitionTables(const PartitionSectorReader& read, uint64_t totalSectors,
+                         uint64_t baseSector, uint64_t extendedBase, std::u16string_view diskName,
                          const std::function<void(const FoundPartition&)>& onPartition);

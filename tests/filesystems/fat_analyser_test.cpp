@@ -153,6 +153,28 @@ TEST(FatAnalyser, Fat32RootAnywhereIsTheRootFolder) {
   EXPECT_EQ(analysis->sink.Find(u"ROOTFILE.TXT")->record.ParentId, IdRootFat32);
 }
 
+// The LBA and hidden codes reach the FAT analyser when the boot sector does not name its file
+// system; they are read with their family's entry width.
+TEST(FatAnalyser, LbaAndHiddenTypeCodesAnalyseWithTheirFamilysWidth) {
+  const std::pair<FatWidth, int32_t> cases[] = {
+      {FatWidth::Fat32, 12}, {FatWidth::Fat32, 27}, {FatWidth::Fat32, 28}, {FatWidth::Fat16, 14},
+      {FatWidth::Fat16, 20}, {FatWidth::Fat16, 22}, {FatWidth::Fat16, 30}, {FatWidth::Fat12, 17}};
+  for (const auto& [width, code] : cases) {
+    FatImageBuilder image(width);
+    image.Chain({3});
+    image.PutEntries(image.RootCluster(), {FB::ShortEntry("NOTES   TXT", kFile, 3, 40)});
+    MemoryVolume volume(image.Bytes(), code);
+    CollectingSink sink;
+    CFileSystem_FAT fat(volume, nullptr, &sink);
+    fat.Analyse();
+    const Reported* notes = sink.Find(u"NOTES.TXT");
+    ASSERT_TRUE(notes) << "type " << code;
+    EXPECT_EQ(notes->record.ParentId, RootIdForType(code)) << code;
+    EXPECT_EQ(notes->record.Size, 40) << code;
+    EXPECT_EQ(notes->record.Start, (image.FirstDataSector() + 1) * 512) << code;
+  }
+}
+
 TEST(FatAnalyser, StopsWhenTheAnalysisIsStoppedAndRefusesDamagedBootSectors) {
   FatImageBuilder image = SampleVolume();
   AnalysisStatus stopped;

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,75 @@ TEST(FileSystemBase, TypeCodesGiveNamesAnalysersAndRootFolders) {
   CFileSystem fs;
   fs.SetTypeNameText(u"A file-system name far longer than thirty characters");
   EXPECT_EQ(fs.TypeName.size(), 29u);
+}
+
+// Every code the program knows, as one row: the family decides the analyser, the root folder,
+// the FAT entry width and the found-volume name, so none of them can disagree.
+TEST(FileSystemCodes, EveryKnownCodeHasItsFamilyNameWidthAndBootFields) {
+  using F = FsFamily;
+  using B = BootSectorFields;
+  constexpr int kNoWidth = 0;
+  struct Row {
+    int32_t code;
+    FsFamily family;
+    const char16_t* name;
+    int width;  // bits of a FAT entry
+    const char16_t* groupName;
+    int32_t group;
+    BootSectorFields boot;
+  };
+  const Row rows[] = {
+      {1, F::Fat12, u"FAT12", 12, u"FAT12", 1, B::Fat16},
+      {4, F::Fat16, u"FAT16", 16, u"FAT16", 4, B::Fat16},
+      {6, F::Fat16, u"FAT16", 16, u"FAT16", 4, B::Fat16},
+      {7, F::Ntfs, u"NTFS", kNoWidth, u"NTFS", 7, B::Ntfs},
+      {11, F::Fat32, u"FAT32", 32, u"FAT32", 11, B::Fat32},
+      {12, F::Fat32, u"FAT32", 32, u"FAT32", 11, B::Fat32},
+      {14, F::Fat16, u"Unknown", 16, u"FAT16", 4, B::Fat16},
+      {17, F::Fat12, u"Unknown", 12, u"FAT12", 1, B::Fat16},
+      {20, F::Fat16, u"Unknown", 16, u"FAT16", 4, B::None},
+      {22, F::Fat16, u"Unknown", 16, u"FAT16", 4, B::None},
+      {27, F::Fat32, u"Unknown", 32, u"FAT32", 11, B::None},
+      {28, F::Fat32, u"Unknown", 32, u"FAT32", 11, B::None},
+      {30, F::Fat16, u"Unknown", 16, u"FAT16", 4, B::None},
+      {128, F::None, u"NTFS", kNoWidth, u"", 0, B::None},
+      {134, F::None, u"Unknown", kNoWidth, u"", 0, B::Fat16},
+      {135, F::None, u"Unknown", kNoWidth, u"", 0, B::Ntfs},
+      {139, F::None, u"Unknown", kNoWidth, u"", 0, B::Fat32},
+      {140, F::None, u"Unknown", kNoWidth, u"", 0, B::Fat32},
+  };
+  const auto widthBits = [](int32_t code) {
+    const std::optional<FatWidth> width = FatWidthForType(code);
+    if (!width) return kNoWidth;
+    return *width == FatWidth::Fat12 ? 12 : *width == FatWidth::Fat16 ? 16 : 32;
+  };
+  const std::span<const FileSystemCode> known = KnownFileSystemCodes();
+  ASSERT_EQ(known.size(), std::size(rows));
+  for (size_t i = 0; i < known.size(); ++i) {
+    const Row& row = rows[i];
+    EXPECT_EQ(known[i].Code, row.code) << "the table lists every code once, in order";
+    const FileSystemCode entry = FileSystemCodeOf(row.code);
+    EXPECT_EQ(entry.Family, row.family) << row.code;
+    EXPECT_EQ(entry.Name, row.name) << row.code;
+    EXPECT_EQ(CFileSystem::NameForType(row.code), row.name) << row.code;
+    EXPECT_EQ(entry.BootFields, row.boot) << row.code;
+    EXPECT_EQ(widthBits(row.code), row.width) << row.code;
+    EXPECT_EQ(FileSystemGroupName(row.code), row.groupName) << row.code;
+    EXPECT_EQ(FileSystemGroupOf(row.code), row.group) << row.code;
+    const bool analysed = row.family != F::None;
+    EXPECT_EQ(AnalyserForType(row.code) != FsAnalyser::None, analysed) << row.code;
+    EXPECT_EQ(ReadsObjectDataItself(row.code), analysed) << row.code;
+    EXPECT_EQ(AnalyserForType(row.code) == FsAnalyser::Fat, row.width != kNoWidth) << row.code;
+  }
+  for (int32_t other : {0, 5, 15, 131, 255, -1, 100000}) {
+    const FileSystemCode entry = FileSystemCodeOf(other);
+    EXPECT_EQ(entry.Family, F::None) << other;
+    EXPECT_EQ(entry.Name, u"Unknown") << other;
+    EXPECT_EQ(entry.BootFields, B::None) << other;
+    EXPECT_EQ(widthBits(other), kNoWidth) << other;
+    EXPECT_EQ(FileSystemGroupOf(other), 0) << other;
+    EXPECT_FALSE(ReadsObjectDataItself(other)) << other;
+  }
 }
 
 TEST(FileSystemBase, BootSectorTextsAreTestedInOrder) {

@@ -12,6 +12,7 @@
 #include "app/app.h"
 #include "app/message_target.h"
 #include "app/messages.h"
+#include "filesystems/file_system_codes.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "support/test_support.h"
@@ -112,15 +113,16 @@ class PartitionTest : public ::testing::Test {
       CVolume* found = FoundAt(image, partition.offset);
       ASSERT_NE(found, nullptr);
       EXPECT_EQ(platform::Utf16ToUtf8(found->GetFileSystemName()), partition.fileSystem);
-      EXPECT_EQ(platform::Utf16ToUtf8(found->GetDisplayName()), "Volume at: " + std::to_string(partition.offset));
+      EXPECT_EQ(platform::Utf16ToUtf8(found->GetDisplayName()),
+                "Volume at: " + std::to_string(partition.offset));
       if (partition.label != "-") {
         EXPECT_EQ(platform::Utf16ToUtf8(found->Label), partition.label);
       }
       EXPECT_EQ(SerialOf(*found), partition.serial);
       EXPECT_EQ(found->State, VolumeStateReady);
       EXPECT_EQ(found->RootRecord.ParentId, image->RootRecord.Id);
-      EXPECT_TRUE(log.Contains(platform::Utf8ToUtf16("Found " + partition.fileSystem +
-                                                          " volume at: " + std::to_string(partition.offset))));
+      EXPECT_TRUE(log.Contains(platform::Utf8ToUtf16(
+          "Found " + partition.fileSystem + " volume at: " + std::to_string(partition.offset))));
     }
   }
 
@@ -289,7 +291,9 @@ TEST_F(PartitionTest, PartitionsInsideAFoundVolumeLieOnItsDisk) {
   disk.Entry(0, 0, 0x83, 0, 1000)  // the image itself: its first sector is this table
       .Entry(0, 1, 0x83, 100, 800);
   // The partition's own first sector is a table again: the partition itself, and one inside.
-  disk.Entry(100, 0, 0x83, 0, 800).Entry(100, 1, 0x06, 50, 100).Fat16(150, "INNER", 0x11112222, 100);
+  disk.Entry(100, 0, 0x83, 0, 800)
+      .Entry(100, 1, 0x06, 50, 100)
+      .Fat16(150, "INNER", 0x11112222, 100);
   CVolume* image = LoadImage(disk.WriteTo(folder, u"nested.img"));
   EXPECT_NE(image->RootRecord.Flags & FoundAlsoScanned, 0);
   ASSERT_EQ(FoundOn(image).size(), 1u);
@@ -336,7 +340,8 @@ TEST_F(PartitionTest, BootSectorFieldsAreCheckedBeforeTheyAreUsed) {
   found->DevicePath = path;
   EXPECT_EQ(found->AnalyzeBootSector(), 1);
   EXPECT_EQ(found->SectorCount, 0u);
-  EXPECT_TRUE(log.Contains(u"boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0"));
+  EXPECT_TRUE(
+      log.Contains(u"boot_fat16->BPB.Large_Sectors == 0 && boot_fat16->BPB.Small_Sectors == 0"));
 
   // NTFS: a serial whose high half is 0 is not taken; large clusters are powers of two.
   DiskBuilder ntfs(2);
@@ -356,7 +361,8 @@ TEST_F(PartitionTest, BootSectorFieldsAreCheckedBeforeTheyAreUsed) {
 
 TEST_F(PartitionTest, UnreadableBootSectorFailsWithItsLogLine) {
   TempFolder folder;
-  ASSERT_TRUE(testing_support::WriteWholeFile(folder.File(u"tiny.img"), std::vector<uint8_t>(100, 0x55)));
+  ASSERT_TRUE(
+      testing_support::WriteWholeFile(folder.File(u"tiny.img"), std::vector<uint8_t>(100, 0x55)));
   auto tiny = std::make_unique<CVolume>();
   tiny->Kind = VolumeKindImage;
   tiny->DevicePath = folder.File(u"tiny.img");

@@ -237,11 +237,12 @@ TEST_F(VolumeReadTest, ObjectDataGoesToTheAnalyserOnlyForTheTypesItMaps) {
   FoundObject record{};
   record.Start = 2 * kSectorSize;
   std::vector<uint8_t> buffer(kSectorSize);
-  for (int32_t code : {1, 4, 6, 7, 11, 17}) {
+  // Every code of the FAT and NTFS families, the LBA and hidden ones included.
+  for (int32_t code : {1, 4, 6, 7, 11, 12, 14, 17, 20, 22, 27, 28, 30}) {
     volume->FileSystem->TypeCode = code;
     EXPECT_EQ(volume->ReadObjectData(record, buffer.data(), 10, 100), 117u) << "type " << code;
   }
-  for (int32_t code : {0, 12, 14, 128}) {
+  for (int32_t code : {0, 5, 128, 134}) {
     volume->FileSystem->TypeCode = code;
     EXPECT_EQ(volume->ReadObjectData(record, buffer.data(), 0, 100), 100u) << "type " << code;
     EXPECT_EQ(SectorNumberAt(buffer.data()), 2u);
