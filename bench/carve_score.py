@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Scores what carving tools recovered from the carving image against its manifest.
 
-usage: carve_score.py IMAGE MANIFEST TOOL=SPEC...
+usage: carve_score.py IMAGE MANIFEST TOOL=RESULTS...
 
-SPEC is either lumenard:LISTING.tsv (lost files of `lumenard-cli analyse --sectors-only
+RESULTS is either lumenard:LISTING.tsv (lost files of `lumenard-cli analyse --sectors-only
 --format tsv`; the recovered bytes of each are its start and size on the image, as
 `lumenard-cli cat --start` reads them) or files:FOLDER (a tool's output files, named after
 their first 512-byte sector, as PhotoRec and foremost name them). Prints per file type, for
@@ -58,8 +58,8 @@ def main():
     image_path, manifest_path = sys.argv[1], sys.argv[2]
     tools = []
     image_size = os.path.getsize(image_path)
-    for spec in sys.argv[3:]:
-        name, rest = spec.split("=", 1)
+    for results in sys.argv[3:]:
+        name, rest = results.split("=", 1)
         kind, where = rest.split(":", 1)
         tools.append((name, lumenard_outputs(where, image_size) if kind == "lumenard"
                       else file_outputs(where)))
