@@ -8,6 +8,7 @@
 
 #include "app/messages.h"
 #include "platform/text.h"
+#include "recovery/recovery.h"
 #include "ui/dialogs/drive_image_dialogs.h"
 #include "ui/explorer/my_computer_view.h"
 #include "ui/explorer/recycle_bin_view.h"
@@ -350,3 +351,21 @@ bool CVolumeExploreView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, L
   result = 0;
   return true;
 }
+
+// Found objects: not shown yet; the folder tree and the file list come next.
+CVolume* CVolumeExploreView::CurrentVolume() const { return SelectedVolume(); }
+FoundObject* CVolumeExploreView::CurrentObject() const { return nullptr; }
+HWND CVolumeExploreView::FileList() const { return nullptr; }
+IRecoverySelection& CVolumeExploreView::RecoverySelection() {
+  static class NoSelection : public IRecoverySelection {
+   public:
+    CVolume* Volume() const override { return nullptr; }
+    Control FocusedControl() const override { return Control::FolderTree; }
+    std::vector<FoundObject*> SelectedObjects() const override { return {}; }
+  } none;
+  return none;
+}
+void CVolumeExploreView::ResetVolume(CVolume&) {}
+void CVolumeExploreView::BeginAnalysis(CVolume& volume) { SelectVolume(&volume); }
+void CVolumeExploreView::RefreshFound() {}
+void CVolumeExploreView::InvalidateObjects() {}

@@ -12,6 +12,8 @@
 #include <memory>
 
 class CVolume;
+class IRecoverySelection;
+struct FoundObject;
 
 class CVolumeInfoView;
 class CRecycleBinView;
@@ -55,8 +57,35 @@ class CVolumeExploreView {
   bool SelectVolume(const CVolume* volume);
   RightPaneKind CurrentRightPane() const { return currentPane_; }
 
+  // Found objects. The tree shows an analysed drive's found folders below its node, the file
+  // list the files and folders of the selected folder.
+  //
+  // The drive whose found objects the selection belongs to (its node or one of its found
+  // folders or files); null when none.
+  CVolume* CurrentVolume() const;
+  // The object selected in the file list, else the selected found folder; null on a drive node.
+  FoundObject* CurrentObject() const;
+  // The file list (a virtual list view); null until a folder was shown.
+  HWND FileList() const;
+  // What Recover copies: the marked objects of the current drive when any is marked, otherwise
+  // the selection of the control that had the focus last. Valid while the view lives.
+  IRecoverySelection& RecoverySelection();
+  // Forgets every item that shows an object of the volume (tree items, the list, the current
+  // object), so that its store can be cleared. Called on the interface thread before a new
+  // analysis or a rescan frees the records.
+  void ResetVolume(CVolume& volume);
+  // A new analysis of the volume starts: its node is selected, and the first objects found
+  // expand and select the root folder and, later, the lost-files folder.
+  void BeginAnalysis(CVolume& volume);
+  // Re-reads the store of the shown drive (the frame's 2000 ms timer while an analysis runs),
+  // so that objects whose notification could not be posted appear too.
+  void RefreshFound();
+  // Every object shown changed (sizes reset or set): repaint the list and the tree.
+  void InvalidateObjects();
+
   // The tree's reactions to the messages the frame passes on: TVN_SELCHANGED and the
-  // right-click menu of WM_NOTIFY, UM_FOUND_VOLUME_ADDED, UM_DEVICE_CHANGE. True when handled.
+  // right-click menu of WM_NOTIFY, UM_FOUND_VOLUME_ADDED, UM_DEVICE_CHANGE, UM_FOUND_OBJECT,
+  // UM_TOGGLE_MARK, UM_VIEW_KEY, UM_VIEW_FOCUS. True when handled.
   bool OnNotify(const NMHDR& header, LRESULT& result);
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
