@@ -63,8 +63,10 @@ ptrdiff_t FoundListRows::Remove(const FoundObject* object) {
   const auto place = std::lower_bound(byAddress_.begin(), byAddress_.end(), object);
   if (!object || place == byAddress_.end() || *place != object) return kNoRow;
   byAddress_.erase(place);
-  const ptrdiff_t row = RowOf(object);
-  if (row != kNoRow) rows_.erase(rows_.begin() + row);
+  const auto found = std::find(rows_.begin(), rows_.end(), object);
+  if (found == rows_.end()) return kNoRow;
+  const ptrdiff_t row = found - rows_.begin();
+  rows_.erase(found);
   return row;
 }
 
