@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "filesystems/found_list_sort.h"
 #include "platform/text.h"
 
 namespace {
@@ -107,7 +108,7 @@ void FoundListRows::Resort() {
   if (sorted_) Sort();
 }
 
-void FoundListRows::Sort() { SortFoundList(rows_, column_, reversed_); }
+void FoundListRows::Sort() { SortFoundRows(rows_, column_, reversed_); }
 
 SortArrow FoundListRows::ArrowOf(FoundListColumn column) const {
   if (!sorted_ || column != column_) return SortArrow::None;

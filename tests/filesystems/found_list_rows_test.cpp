@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "filesystems/found_list_rows.h"
+#include "filesystems/found_list_sort.h"
 #include "filesystems/found_type_names.h"
 
 namespace {
@@ -131,6 +133,36 @@ TEST(FoundListRows, HeaderClicksShareOneDirectionAndFoldersStayFirst) {
   rows.ResetSort();
   rows.Assign({big, small, middle});
   EXPECT_EQ(Names(rows), (Names_{u"Big.bin", u"small.txt", u"middle.doc"}));
+}
+
+TEST(FoundListRows, TheKeyedSortOrdersExactlyAsTheListOrder) {
+  // Names that agree in their first units and differ later or only by case, names beyond the
+  // basic plane, unnamed records, equal sizes and times: the keyed sort must give the order of
+  // the plain comparison of records, equal records included.
+  const std::u16string stems[] = {u"IMG_2019010",   u"img_2019010", u"DSC", u"dsc",
+                                  u"\u00e9t\u00e9", u"\U0001F600",  u"a",   u""};
+  std::mt19937 random(7);
+  std::deque<std::u16string> names;
+  Records records;
+  std::vector<FoundObject*> all;
+  for (int i = 0; i < 3000; ++i) {
+    const std::u16string& stem = stems[random() % std::size(stems)];
+    names.push_back(stem +
+                    std::u16string(random() % 3, u'0' + static_cast<char16_t>(random() % 3)));
+    FoundObject* record = records.File(random() % 20 == 0 ? nullptr : names.back().c_str(),
+                                       static_cast<int64_t>(random() % 50) - 1, random() % 40);
+    if (random() % 10 == 0) record->Flags |= FoundFolder;
+    all.push_back(record);
+  }
+  for (FoundListColumn column : {FoundListColumn::Name, FoundListColumn::Size,
+                                 FoundListColumn::Type, FoundListColumn::Date}) {
+    for (bool reversed : {false, true}) {
+      std::vector<FoundObject*> plain = all, keyed = all;
+      SortFoundList(plain, column, reversed);
+      SortFoundRows(keyed, column, reversed);
+      EXPECT_EQ(plain, keyed) << static_cast<int>(column) << " " << reversed;
+    }
+  }
 }
 
 TEST(FoundListRows, TypeAheadFindsNamesFromTheStartRowAndWrapsWhenAsked) {
