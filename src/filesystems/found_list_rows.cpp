@@ -24,9 +24,17 @@ bool FoundListRows::Assign(std::vector<FoundObject*> objects) {
   objects.erase(std::remove(objects.begin(), objects.end(), nullptr), objects.end());
   objects.swap(rows_);
   rows_.shrink_to_fit();
+  std::vector<const FoundObject*> addressesBefore;
+  addressesBefore.swap(byAddress_);
   RebuildAddresses();
-  if (sorted_) Sort();
   const std::vector<FoundObject*>& before = objects;
+  if (sorted_ && byAddress_ == addressesBefore) {
+    // The same records (the refresh while an analysis runs): the rows keep the order shown
+    // rather than jumping about under the user's eyes as sizes are inferred.
+    rows_.swap(objects);
+    return true;
+  }
+  if (sorted_) Sort();
   return before.size() <= rows_.size() && std::equal(before.begin(), before.end(), rows_.begin());
 }
 

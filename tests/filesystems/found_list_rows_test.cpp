@@ -89,6 +89,12 @@ TEST(FoundListRows, RefillTellsWhetherTheRowsShownBeforeKeptTheirPlaces) {
   // Sorted, a new object lands among the others.
   EXPECT_FALSE(rows.Assign({c, b, a}));
   EXPECT_EQ(Names(rows), (Names_{u"a", u"b", u"c"}));
+  // The same records again, one grown meanwhile: the order shown stays until the next click.
+  a->Size = 100;
+  EXPECT_TRUE(rows.Assign({c, a, b}));
+  EXPECT_EQ(Names(rows), (Names_{u"a", u"b", u"c"}));
+  rows.Resort();
+  EXPECT_EQ(Names(rows), (Names_{u"b", u"c", u"a"}));
 }
 
 TEST(FoundListRows, HeaderClicksShareOneDirectionAndFoldersStayFirst) {
