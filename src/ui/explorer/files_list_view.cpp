@@ -109,8 +109,8 @@ bool CFilesListView::Create(HWND parent, HWND notify) {
   notify_ = notify ? notify : ::GetAncestor(parent, GA_ROOT);
   ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
-  ListView_SetExtendedListViewStyle(
-      list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
+  ListView_SetExtendedListViewStyle(list_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   images_ = CreateFoundImageList();
   if (images_) ListView_SetImageList(list_, images_, LVSIL_SMALL);
   AddColumns();
