@@ -8,12 +8,14 @@
 
 namespace {
 
-bool IsFolder(const FoundObject* record) { return (record->Flags & FoundFolder) != 0; }
-
+// Each key is read from its record once, together with whether it is a folder: every visit to a
+// record scattered over the store's memory costs more than the sort itself.
+//
 // A number key with the row's place before the sort, which keeps equal keys in order.
 struct NumberRow {
   int64_t key;
   uint32_t place;
+  bool folder;
   FoundObject* record;
 };
 
@@ -24,15 +26,18 @@ constexpr size_t kNameUnits = 12;
 struct NameRow {
   uint64_t key[3];
   uint32_t place;
+  bool folder;
   FoundObject* record;
 };
+
+bool IsFolder(const FoundObject& record) { return (record.Flags & FoundFolder) != 0; }
 
 std::u16string_view NameOf(const FoundObject* record) {
   return record->Name ? std::u16string_view(record->Name) : std::u16string_view();
 }
 
 NameRow NameRowOf(FoundObject* record, uint32_t place) {
-  NameRow row{{0, 0, 0}, place, record};
+  NameRow row{{0, 0, 0}, place, IsFolder(*record), record};
   const std::u16string_view name = NameOf(record);
   for (size_t i = 0; i < kNameUnits && i < name.size(); ++i) {
     const uint64_t unit = platform::AsciiToLower(name[i]);
@@ -51,38 +56,40 @@ int CompareNames(const NameRow& a, const NameRow& b) {
 }
 
 template <typename Row>
-void WriteBack(const std::vector<Row>& sorted, std::vector<FoundObject*>::iterator first) {
-  for (const Row& row : sorted) *first++ = row.record;
+void WriteBack(const std::vector<Row>& sorted, std::vector<FoundObject*>& rows) {
+  auto out = rows.begin();
+  for (const Row& row : sorted) *out++ = row.record;
 }
 
-// Sizes and dates descend with the flag clear, ascend with it set.
+// Folders first; sizes and dates descend with the flag clear, ascend with it set.
 template <typename KeyOf>
-void SortByNumber(std::vector<FoundObject*>::iterator first,
-                  std::vector<FoundObject*>::iterator last, bool reversed, KeyOf keyOf) {
+void SortByNumber(std::vector<FoundObject*>& records, bool reversed, KeyOf keyOf) {
   std::vector<NumberRow> rows;
-  rows.reserve(static_cast<size_t>(last - first));
+  rows.reserve(records.size());
   uint32_t place = 0;
-  for (auto it = first; it != last; ++it) rows.push_back({keyOf(**it), place++, *it});
+  for (FoundObject* record : records)
+    rows.push_back({keyOf(*record), place++, IsFolder(*record), record});
   std::sort(rows.begin(), rows.end(), [reversed](const NumberRow& a, const NumberRow& b) {
+    if (a.folder != b.folder) return a.folder;
     if (a.key != b.key) return reversed ? a.key < b.key : a.key > b.key;
     return a.place < b.place;
   });
-  WriteBack(rows, first);
+  WriteBack(rows, records);
 }
 
-// Names ascend with the flag clear, descend with it set.
-void SortByName(std::vector<FoundObject*>::iterator first, std::vector<FoundObject*>::iterator last,
-                bool reversed) {
+// Folders first; names ascend with the flag clear, descend with it set.
+void SortByName(std::vector<FoundObject*>& records, bool reversed) {
   std::vector<NameRow> rows;
-  rows.reserve(static_cast<size_t>(last - first));
+  rows.reserve(records.size());
   uint32_t place = 0;
-  for (auto it = first; it != last; ++it) rows.push_back(NameRowOf(*it, place++));
+  for (FoundObject* record : records) rows.push_back(NameRowOf(record, place++));
   std::sort(rows.begin(), rows.end(), [reversed](const NameRow& a, const NameRow& b) {
+    if (a.folder != b.folder) return a.folder;
     const int order = CompareNames(a, b);
     if (order != 0) return reversed ? order > 0 : order < 0;
     return a.place < b.place;
   });
-  WriteBack(rows, first);
+  WriteBack(rows, records);
 }
 
 // Times are unsigned: flipping the top bit keeps their order in a signed key.
@@ -93,21 +100,17 @@ int64_t TimeKey(platform::FileTime time) {
 }  // namespace
 
 void SortFoundRows(std::vector<FoundObject*>& rows, FoundListColumn column, bool reversed) {
-  const auto files = std::stable_partition(rows.begin(), rows.end(), IsFolder);
-  for (const auto& [first, last] : {std::pair{rows.begin(), files}, std::pair{files, rows.end()}}) {
-    switch (column) {
-      case FoundListColumn::Size:
-        SortByNumber(first, last, reversed, [](const FoundObject& r) { return r.Size; });
-        break;
-      case FoundListColumn::Date:
-        SortByNumber(first, last, reversed,
-                     [](const FoundObject& r) { return TimeKey(r.Created); });
-        break;
-      case FoundListColumn::Name:
-      case FoundListColumn::Type:
-      case FoundListColumn::Folder:
-        SortByName(first, last, reversed);
-        break;
-    }
+  switch (column) {
+    case FoundListColumn::Size:
+      SortByNumber(rows, reversed, [](const FoundObject& r) { return r.Size; });
+      break;
+    case FoundListColumn::Date:
+      SortByNumber(rows, reversed, [](const FoundObject& r) { return TimeKey(r.Created); });
+      break;
+    case FoundListColumn::Name:
+    case FoundListColumn::Type:
+    case FoundListColumn::Folder:
+      SortByName(rows, reversed);
+      break;
   }
 }

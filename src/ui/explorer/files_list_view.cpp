@@ -299,11 +299,11 @@ void CFilesListView::RestoreSnapshot(const Snapshot& snapshot) {
 
 void CFilesListView::ForgetSelection() {
   restoring_ = true;
+  const int focused = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
+  if (focused >= 0) ListView_SetItemState(list_, focused, 0, LVIS_FOCUSED);
   // No rows, no selection; the count is set again by the caller.
   ListView_SetItemCountEx(list_, 0, LVSICF_NOSCROLL);
   if (ListView_GetSelectedCount(list_) > 0) ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
-  const int focused = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
-  if (focused >= 0) ListView_SetItemState(list_, focused, 0, LVIS_FOCUSED);
   restoring_ = false;
 }
 
