@@ -326,7 +326,7 @@ TEST_F(FilesListTest, HeaderClicksSortFoldersFirstAndKeepTheSelectedObjects) {
   EXPECT_GT(platform::CompareNoCase(selected[0]->Name, selected[1]->Name), 0);
   EXPECT_GT(platform::CompareNoCase(selected[1]->Name, selected[2]->Name), 0);
 
-  ListView_EnsureVisible(List(), 120, FALSE);
+  ListView_EnsureVisible(List(), ListView_GetNextItem(List(), -1, LVNI_FOCUSED), FALSE);
   Pump(200);
   Screenshot(host.Handle(), L"gui-files-list-sorted");
 }

@@ -90,7 +90,7 @@ HBITMAP DrawPicture(HICON icon, const Picture& picture) {
   auto* pixels = static_cast<uint8_t*>(bits);
   if (picture.look == Look::Deleted) {
     for (int i = 0; i < kSide * kSide * 4; ++i)
-      if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] * 2 + 255) / 3);
+      if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] + 255) / 2);
   }
   DrawMark(dc, picture.mark);
   ::GdiFlush();
