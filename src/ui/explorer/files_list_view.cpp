@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -184,8 +185,9 @@ void CFilesListView::Invalidate() {
 }
 
 void CFilesListView::ShowCount() {
-  ListView_SetItemCountEx(list_, static_cast<int>(rows_.Size()),
-                          LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  // The control counts rows in an int.
+  const size_t count = std::min<size_t>(rows_.Size(), static_cast<size_t>(INT_MAX));
+  ListView_SetItemCountEx(list_, static_cast<int>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 std::vector<FoundObject*> CFilesListView::SelectedObjects() const {
