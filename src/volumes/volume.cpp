@@ -143,18 +143,22 @@ uint32_t CVolume::FileRead(const FoundObject& record, void* buffer, uint64_t off
       volume_log::Error(u"CVolume::FileRead: Can't read sector at: %I64d", record.Start);
       return 0;
     }
-    sector = (static_cast<uint64_t>(record.Start) + offset) / kSectorSize;
-    const uint32_t tail = length % kSectorSize;
-    const int32_t sectors = static_cast<int32_t>(length / kSectorSize + (tail ? 1 : 0));
+    const uint64_t position = static_cast<uint64_t>(record.Start) + offset;
+    sector = position / kSectorSize;
+    // An object need not begin on a sector boundary: the bytes before it in its first sector
+    // are read but never handed out.
+    const uint32_t within = static_cast<uint32_t>(position % kSectorSize);
+    const uint64_t span = uint64_t{within} + length;
+    const int32_t sectors = static_cast<int32_t>((span + kSectorSize - 1) / kSectorSize);
     uint32_t read = 0;
-    if (tail == 0) {
+    if (within == 0 && length % kSectorSize == 0) {
       read = ReadSectors32(buffer, sector, sectors);
     } else {
       // Whole sectors are read; only the bytes asked for reach the caller's buffer.
       std::vector<uint8_t> whole(static_cast<size_t>(sectors) * kSectorSize);
-      read = ReadSectors32(whole.data(), sector, sectors);
-      read = std::min(read, length);
-      std::memcpy(buffer, whole.data(), read);
+      const uint32_t got = ReadSectors32(whole.data(), sector, sectors);
+      read = got > within ? std::min(got - within, length) : 0;
+      if (read) std::memcpy(buffer, whole.data() + within, read);
     }
     if (read == 0) {
       volume_log::Error(u"CVolume::FileRead: Can't read sector at: %I64d",

@@ -204,6 +204,15 @@ TEST_F(VolumeReadTest, FileReadReadsWholeSectorsAndReturnsWhatWasAskedFor) {
   EXPECT_EQ(SectorNumberAt(two.data() + 512), 5u);
   EXPECT_EQ(volume->FileRead(record, two.data(), 0, 0), 0u);
 
+  // An object inside a sector starts at its own first byte, not at the sector's.
+  record.Start = 3 * kSectorSize + 300;
+  std::vector<uint8_t> inside(400);
+  EXPECT_EQ(volume->FileRead(record, inside.data(), 0, 400), 400u);
+  EXPECT_EQ(inside[211], 3);
+  EXPECT_EQ(inside[212], 4);  // the next sector begins after 212 bytes
+  EXPECT_EQ(volume->FileRead(record, inside.data(), 200, 12), 12u);
+  EXPECT_EQ(inside[11], 3);
+
   // Only one sector is left: the count says so rather than claiming all 1000 bytes.
   record.Start = (kImageSectors - 1) * kSectorSize;
   std::vector<uint8_t> tail(1000);
