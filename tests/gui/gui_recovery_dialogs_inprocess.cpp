@@ -602,6 +602,8 @@ TEST_F(RecoveryDialogs, ProgressOfARunOnAFatImageEndsWithTheFilesWrittenAndGoesT
     SendMessageTimeoutW(GetDlgItem(dialog, IDC_PROGRESS_TOTAL_BAR), PBM_GETPOS, 0, 0, SMTO_BLOCK,
                         5000, &position);
     user.Equal(static_cast<size_t>(position), files.size(), "total bar at the end");
+    user.Equal(ItemText(dialog, IDC_PROGRESS_COUNTS), L"Recovery completed.", "the end");
+    user.Equal(ItemText(dialog, IDC_PROGRESS_FILE_LABEL), L"Result:", "the result's label");
     total = ItemText(dialog, IDC_PROGRESS_TOTAL);
     result = ItemText(dialog, IDC_PROGRESS_FILE);
     Screenshot(dialog, L"recovery-progress-end");
@@ -719,6 +721,7 @@ TEST_F(RecoveryDialogs, AStopEndsTheQuestionBeingAskedAndTheNextRunAsksAgain) {
       return;
     user.Equal(ItemText(progress, IDC_PROGRESS_FILE),
                L"Recovered 0 files, 0 incomplete, 0 failed, 1 skipped", "result");
+    user.Equal(ItemText(progress, IDC_PROGRESS_COUNTS), L"Recovery stopped.", "the end");
     Press(progress, IDOK);
   });
   EXPECT_EQ(RunWithProgress({firstLost_, secondLost_}, volume_), IDOK);
