@@ -751,3 +751,56 @@ TEST_F(RecoveryDialogs, AStopEndsTheQuestionBeingAskedAndTheNextRunAsksAgain) {
   ExpectNoFailures(again.Finish());
   EXPECT_EQ(answer.End, SizeEnd::Skip);
 }
+
+TEST_F(RecoveryDialogs, AThreadsOtherQuestionsAreMessageBoxesOnTheInterfaceThreadAndAStopEndsThem) {
+  UseWindowPrompter();
+  IRecoveryPrompter& prompter = *windowPrompter_;
+  bool deleteAnswer = false;
+  bool stoppedAnswer = true;
+  std::optional<std::u16string> otherDestination = u"unchanged";
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    deleteAnswer = prompter.AskDeleteTemporaryFiles(3);
+    prompter.ShowError(u"The folder cannot be made.");
+    otherDestination = prompter.AskOtherDestination(
+        DestinationQuestion{u"C:\\Out", u"Disk 1", u"Select another destination folder?"});
+    stoppedAnswer = prompter.AskDeleteTemporaryFiles(1);
+    done = true;
+  });
+  User user([&](User& user) {
+    HWND box = WaitForDialog(user.Gui(), L"Confirmation");
+    if (!user.Check(box != nullptr, "no question about the temporary files")) return;
+    user.Equal(MessageText(box), L"Delete temporary files?", "its text");
+    Press(box, IDYES);
+    box = WaitForDialog(user.Gui(), L"Error");
+    if (!user.Check(box != nullptr, "no error message")) return;
+    user.Equal(MessageText(box), L"The folder cannot be made.", "the error's text");
+    Press(box, IDOK);
+    box = WaitForDialog(user.Gui(), L"Warning!");
+    if (!user.Check(box != nullptr, "no destination question")) return;
+    user.Equal(MessageText(box), L"Select another destination folder?", "the question's text");
+    Press(box, IDCANCEL);
+    // The last question is ended by a stop, as the run's stop ends it.
+    box = WaitForDialog(user.Gui(), L"Confirmation");
+    if (!user.Check(box != nullptr, "no last question")) return;
+    prompter.Stop();
+    user.Check(WaitFor([&] { return !IsWindow(box); }, 5000), "the stop left the message box");
+  });
+  const ULONGLONG end = GetTickCount64() + kTimeoutMs;
+  while (!done && GetTickCount64() < end) {
+    Pump();
+    Sleep(10);
+  }
+  if (!done) prompter.Stop();
+  worker.join();
+  ExpectNoFailures(user.Finish());
+  EXPECT_TRUE(deleteAnswer);
+  EXPECT_FALSE(otherDestination.has_value()) << "Cancel gives the run up";
+  EXPECT_FALSE(stoppedAnswer);
+  // Stopped: a later question of a run's thread is not asked at all (it would wait forever:
+  // nothing here serves the interface thread's queue).
+  stoppedAnswer = true;
+  std::thread late([&] { stoppedAnswer = prompter.AskDeleteTemporaryFiles(1); });
+  late.join();
+  EXPECT_FALSE(stoppedAnswer);
+}
