@@ -14,10 +14,6 @@ namespace ui {
 
 namespace {
 
-// A drop-down list grows slowly with many thousand lines; the oldest go from the list (the log
-// itself keeps them all and saves them with "...").
-constexpr LRESULT kMaximumLines = 5000;
-
 HFONT GuiFont() { return static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)); }
 
 }  // namespace
@@ -36,23 +32,60 @@ bool CLogView::Create(HWND parent) {
   ::SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
   target_ = TargetForWindow(combo_);
   subclass_.Attach(combo_, [this](UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
-    if (message != UM_LOG_LINE) return false;
-    if (wParam) AddLine(reinterpret_cast<const char16_t*>(wParam));
+    if (message == UM_LOG_LINE) {
+      if (wParam) AddLine(reinterpret_cast<const char16_t*>(wParam));
+    } else if (message == WM_TIMER && wParam == kBatchTimer) {
+      Flush();
+    } else if (message == WM_DESTROY) {
+      ::KillTimer(combo_, kBatchTimer);
+      timerArmed_ = false;
+      queue_.clear();
+      return false;
+    } else {
+      return false;
+    }
     result = 0;
     return true;
   });
-  // What was logged before the window existed, newest on top.
-  if (g_pLog)
-    for (const std::u16string& line : g_pLog->Lines()) AddLine(line.c_str());
+  // What was logged before the window existed, newest on top. Those lines are copies, so
+  // they go in at once.
+  if (g_pLog) {
+    const std::vector<std::u16string> lines = g_pLog->Lines();
+    const size_t first = lines.size() > kMaximumLines ? lines.size() - kMaximumLines : 0;
+    ::SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
+    for (size_t index = first; index < lines.size(); ++index)
+      ::SendMessageW(combo_, CB_INSERTSTRING, 0,
+                     reinterpret_cast<LPARAM>(platform::W(lines[index].c_str())));
+    if (!lines.empty()) ::SendMessageW(combo_, CB_SETCURSEL, 0, 0);
+    ::SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
+  }
   return true;
 }
 
 void CLogView::AddLine(const char16_t* line) {
   if (!combo_ || !line) return;
-  ::SendMessageW(combo_, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(platform::W(line)));
-  const LRESULT count = ::SendMessageW(combo_, CB_GETCOUNT, 0, 0);
-  if (count > kMaximumLines) ::SendMessageW(combo_, CB_DELETESTRING, count - 1, 0);
+  queue_.push_back(line);
+  // Lines that would be pushed out of the list by the newer ones never go into it.
+  if (queue_.size() > kMaximumLines) queue_.pop_front();
+  if (timerArmed_) return;
+  timerArmed_ = ::SetTimer(combo_, kBatchTimer, kBatchDelayMs, nullptr) != 0;
+  if (!timerArmed_) Flush();
+}
+
+void CLogView::Flush() {
+  if (timerArmed_) ::KillTimer(combo_, kBatchTimer);
+  timerArmed_ = false;
+  if (!combo_ || queue_.empty()) return;
+  ::SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
+  for (const char16_t* line : queue_)
+    ::SendMessageW(combo_, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(platform::W(line)));
+  queue_.clear();
+  LRESULT count = ::SendMessageW(combo_, CB_GETCOUNT, 0, 0);
+  while (count > static_cast<LRESULT>(kMaximumLines) && count != CB_ERR)
+    count = ::SendMessageW(combo_, CB_DELETESTRING, count - 1, 0);
   ::SendMessageW(combo_, CB_SETCURSEL, 0, 0);
+  ::SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(combo_, nullptr, TRUE);
 }
 
 void CLogView::Place(const RECT& rect) {
