@@ -62,8 +62,8 @@ FolderFacts FactsOf(const FoundObjectStore& store, const FoundObject& folder, bo
   FolderFacts facts;
   FoundObjectStore::Guard guard = store.Lock();
   if (folder.Name) facts.Name = folder.Name;
-  facts.Image = CFilesTreeView::kFoundImageBase +
-                FoundTreeIconNumber(folder, store.RootId(), expanded);
+  facts.Image =
+      CFilesTreeView::kFoundImageBase + FoundTreeIconNumber(folder, store.RootId(), expanded);
   facts.Children = store.ChildCount(folder.Id) > 0;
   return facts;
 }
@@ -165,8 +165,8 @@ void CFilesTreeView::DeleteAll() {
   driveKeys_.clear();
 }
 
-HTREEITEM CFilesTreeView::InsertDrive(HTREEITEM parent, CVolume* volume,
-                                      const std::u16string& text, int image) {
+HTREEITEM CFilesTreeView::InsertDrive(HTREEITEM parent, CVolume* volume, const std::u16string& text,
+                                      int image) {
   const Key key = NewKey();
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent ? parent : TVI_ROOT;
