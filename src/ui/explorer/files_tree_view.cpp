@@ -27,6 +27,31 @@ static_assert(std::size(kDriveIcons) == CFilesTreeView::kFoundImageBase);
 // in a loop or nest without end.
 constexpr int kMaxRevealDepth = 4096;
 
+// An icon that draws nothing (the system had no picture for it).
+bool IsBlankIcon(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !::GetIconInfo(icon, &info)) return true;
+  bool blank = true;
+  if (info.hbmColor) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = 16;
+    format.bmiHeader.biHeight = -16;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    uint32_t pixels[16 * 16] = {};
+    HDC screen = ::GetDC(nullptr);
+    if (::GetDIBits(screen, info.hbmColor, 0, 16, pixels, &format, DIB_RGB_COLORS) > 0)
+      blank = std::all_of(std::begin(pixels), std::end(pixels), [](uint32_t pixel) {
+        return (pixel & 0xFF000000u) == 0 || (pixel & 0x00FFFFFFu) == 0x00FFFFFFu;
+      });
+    ::ReleaseDC(nullptr, screen);
+  }
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask) ::DeleteObject(info.hbmMask);
+  return blank;
+}
+
 HIMAGELIST CreateTreeImages() {
   HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK,
                                        CFilesTreeView::kFoundImageBase + kFoundIconCount, 0);
@@ -40,6 +65,11 @@ HIMAGELIST CreateTreeImages() {
   HIMAGELIST found = CreateFoundImageList();
   for (int i = 0; i < kFoundIconCount; ++i) {
     HICON icon = found ? ImageList_GetIcon(found, i, ILD_NORMAL) : nullptr;
+    // Where the system has no open folder, the closed one before it stands in.
+    if (IsBlankIcon(icon) && i > 0 && found) {
+      if (icon) ::DestroyIcon(icon);
+      icon = ImageList_GetIcon(found, i - 1, ILD_NORMAL);
+    }
     ImageList_AddIcon(images, icon ? icon : ::LoadIconW(nullptr, IDI_APPLICATION));
     if (icon) ::DestroyIcon(icon);
   }
