@@ -14,13 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "app/messages.h"
 #include "filesystems/found_object.h"
 #include "filesystems/found_object_store.h"
+#include "filesystems/found_object_view.h"
 #include "platform/text.h"
 #include "recovery/recovery.h"
 #include "resources/resource.h"
 #include "screenshot.h"
+#include "support/test_support.h"
 #include "ui/explorer/files_tree_view.h"
 #include "ui/explorer/tree_marks.h"
 #include "ui/explorer/volume_explore_view.h"
@@ -29,6 +32,9 @@
 #include "ui/framework/window.h"
 #include "ui/framework/window_target.h"
 #include "volumes/computer.h"
+// The engine's LoadImage, not the window system's macro of that name.
+#undef LoadImage
+#include "volumes/image.h"
 #include "volumes/volume.h"
 
 namespace {
@@ -166,6 +172,7 @@ class FoundHost : public ui::CCustomWindow {
   int currentChanges = 0;
   WPARAM lastCurrent = 0;
   int tryToOpen = 0;
+  bool fileSystemPassEnded = false;
 
   bool Open() {
     if (!Register({kHostClass})) return false;
@@ -195,6 +202,10 @@ class FoundHost : public ui::CCustomWindow {
     return id == ID_TRY_TO_OPEN;
   }
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == UM_FS_PASS_FINISHED) {
+      fileSystemPassEnded = true;
+      return true;
+    }
     if (message == UM_CURRENT_OBJECT_CHANGED) {
       ++currentChanges;
       lastCurrent = wParam;
@@ -612,6 +623,126 @@ TEST_F(FoundViewsTest, ReturnBackspaceAndTabMoveThroughTheFolders) {
       gui_testing::WriteBmp(folder + L"\\gui-views-found-tree.bmp", capture);
     ReleaseDC(nullptr, screen);
   }
+}
+
+// ---- a real analysis of a FAT32 image, through the store's own messages
+
+struct ManifestEntry {
+  bool folder;
+  int64_t size;
+  std::u16string path;
+};
+
+std::vector<ManifestEntry> ReadManifest(const std::u16string& path) {
+  std::vector<ManifestEntry> entries;
+  const std::vector<uint8_t> bytes = testing_support::ReadWholeFile(path);
+  std::string text(bytes.begin(), bytes.end());
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::vector<std::string> fields;
+    std::string line = text.substr(start, end - start);
+    for (size_t at = 0;;) {
+      const size_t tab = line.find('\t', at);
+      fields.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+      if (tab == std::string::npos) break;
+      at = tab + 1;
+    }
+    if (fields.size() >= 7)
+      entries.push_back(
+          {fields[1] == "folder", std::stoll(fields[2]), platform::Utf8ToUtf16(fields.back())});
+    start = end + 1;
+  }
+  return entries;
+}
+
+// The rows of the list shown, as "name|size".
+std::vector<std::wstring> ListRows(HWND list) {
+  std::vector<std::wstring> rows;
+  const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    wchar_t name[260] = {}, size[64] = {};
+    ListView_GetItemText(list, row, 0, name, 260);
+    ListView_GetItemText(list, row, 1, size, 64);
+    rows.push_back(std::wstring(name) + L"|" + size);
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+TEST_F(FoundViewsTest, AnalysedFat32ImageShowsTheManifestsFoldersAndFiles) {
+  const std::u16string image = testing_support::FixturePath("fat/fat32.img");
+  const std::u16string manifest = testing_support::FixturePath("fat/fat32.manifest");
+  if (image.empty() || manifest.empty()) GTEST_SKIP() << "no FAT fixtures (./run fixtures)";
+  CVolume* drive = LoadImage(*g_pComputer, image);
+  ASSERT_NE(drive, nullptr);
+  static CApp* app = g_pApp ? g_pApp : (g_pApp = new CApp());
+  app->SetMainWindowTarget(target);
+  host.view.Refresh();
+  host.view.ResetVolume(*drive);
+  host.view.BeginAnalysis(*drive);
+  g_pComputer->Analysis.StartFileSystemAnalysis(*drive);
+  const ULONGLONG end = GetTickCount64() + 60000;
+  while (!host.fileSystemPassEnded && GetTickCount64() < end) Pump(20);
+  ASSERT_TRUE(host.fileSystemPassEnded);
+  Pump(200);
+  host.view.RefreshFound();
+
+  // What the manifest says each folder holds, as the list shows it.
+  std::map<std::wstring, std::vector<std::wstring>> expected;
+  expected[L""];
+  for (const ManifestEntry& entry : ReadManifest(manifest)) {
+    const size_t slash = entry.path.rfind(u'/');
+    const std::u16string folder = slash == std::u16string::npos ? u"" : entry.path.substr(0, slash);
+    const std::u16string name =
+        slash == std::u16string::npos ? entry.path : entry.path.substr(slash + 1);
+    FoundObject record;
+    ResetFoundObject(record);
+    record.Size = entry.size;
+    record.Flags = entry.folder ? FoundFolder : 0;
+    expected[platform::W(folder.c_str())].push_back(std::wstring(platform::W(name.c_str())) + L"|" +
+                                                    platform::W(FoundSizeText(record).c_str()));
+    if (entry.folder) expected[platform::W(entry.path.c_str())];
+  }
+  for (auto& [folder, rows] : expected) std::sort(rows.begin(), rows.end());
+
+  // Every folder of the tree, opened one after another, shows what the manifest lists.
+  HTREEITEM driveItem = host.view.FilesTree().ItemOfDrive(drive);
+  HTREEITEM root = FindChild(tree, driveItem, L".");
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(TreeView_GetSelection(tree), root);
+  std::map<std::wstring, std::vector<std::wstring>> shown;
+  std::vector<std::pair<HTREEITEM, std::wstring>> pending{{root, L""}};
+  while (!pending.empty()) {
+    auto [item, path] = pending.back();
+    pending.pop_back();
+    TreeView_SelectItem(tree, item);
+    TreeView_Expand(tree, item, TVE_EXPAND);
+    shown[path] = ListRows(host.view.FileList());
+    for (HTREEITEM child = TreeView_GetChild(tree, item); child;
+         child = TreeView_GetNextSibling(tree, child))
+      pending.push_back(
+          {child, path.empty() ? ItemText(tree, child) : path + L"/" + ItemText(tree, child)});
+  }
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(FindChild(tree, driveItem, L"Lost folders"), nullptr);
+  Pump(200);
+  const std::wstring folder = gui_testing::ArtifactsFolder();
+  if (!folder.empty()) {
+    TreeView_SelectItem(tree, root);
+    Pump(300);
+    RECT rect;
+    GetWindowRect(host.Handle(), &rect);
+    HDC screen = GetDC(nullptr);
+    gui_testing::Capture capture;
+    if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
+                                  rect.bottom - rect.top, capture))
+      gui_testing::WriteBmp(folder + L"\\gui-views-fat32-analysed.bmp", capture);
+    ReleaseDC(nullptr, screen);
+  }
+  host.view.ResetVolume(*drive);
+  app->SetMainWindowTarget(nullptr);
 }
 
 }  // namespace
