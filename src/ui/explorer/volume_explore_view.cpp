@@ -390,7 +390,9 @@ CVolume* CVolumeExploreView::CurrentVolume() const {
 }
 
 FoundObject* CVolumeExploreView::CurrentObject() const {
-  if (listObject_ && ShownFolder()) return listObject_;
+  // The object clicked counts while its row is still listed.
+  if (listObject_ && fileList_ && ShownFolder() && fileList_->Rows().Contains(listObject_))
+    return listObject_;
   const CFilesTreeView::Node* node = filesTree_.NodeOfItem(TreeView_GetSelection(tree_));
   return node ? filesTree_.ObjectOf(*node) : nullptr;
 }
