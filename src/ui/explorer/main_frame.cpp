@@ -167,6 +167,10 @@ bool CMainFrame::OnCreate(const CREATESTRUCTW&) {
   SetMenuIcons();
   ApplyStoredViews();
   AttachPrompter();
+  // Nothing is selected yet: the object commands wait for a found object.
+  for (uint32_t command :
+       {ID_RECOVER, ID_TRY_TO_OPEN, ID_RESET_SIZE, ID_SET_NEW_SIZE, ID_FILE_INFORMATION})
+    states_.Enable(command, false);
   // The log lines from now on come to the status bar's list, this window's first one among them.
   if (g_pApp) g_pApp->SetLogWindow(log_.Target());
   if (g_pLog) g_pLog->LogInfo(u"Program running.");
