@@ -2,6 +2,7 @@
 // search for lost drives), the recovery and Try To Open with their dialogs, the two size
 // commands and the object's information.
 #include "ui/explorer/main_frame.h"
+#include "ui/explorer/size_commands.h"
 
 #include "app/app.h"
 #include "app/log.h"
@@ -9,7 +10,6 @@
 #include "app/strings.h"
 #include "filesystems/found_object_store.h"
 #include "recovery/recovery.h"
-#include "recovery/size_question.h"
 #include "resources/resource.h"
 #include "signatures/file_types.h"
 #include "ui/dialogs/found_object_info_dlg.h"
@@ -152,11 +152,7 @@ void CMainFrame::ResetSize() {
   IRecoverySelection& selection = explorer_.RecoverySelection();
   CVolume* volume = selection.Volume();
   if (!volume || (g_pComputer && g_pComputer->RecoveryHolds(*volume))) return;
-  const std::vector<FoundObject*> files = FilesOfSelection(selection);
-  {
-    FoundObjectStore::Guard guard = volume->Store.Lock();
-    for (FoundObject* file : files) file->Size = -1;
-  }
+  ResetSizes(volume->Store, FilesOfSelection(selection));
   explorer_.InvalidateObjects();
 }
 
@@ -166,24 +162,12 @@ void CMainFrame::SetNewSize() {
   if (!volume || (g_pComputer && g_pComputer->RecoveryHolds(*volume))) return;
   const std::vector<FoundObject*> files = FilesOfSelection(selection);
   if (files.empty()) return;
-  const ObjectPositions positions = SortedObjectPositions(volume->Store);
   const FileTypeDatabase* types = FileTypes();
-  SizeQuestion first;
-  {
-    FoundObjectStore::Guard guard = volume->Store.Lock();
-    first = MakeSizeQuestion(*files.front(), types, positions);
-  }
   SizeAnswer answer;
-  if (!AskProbableSize(Handle(), first, answer) || answer.End != SizeEnd::Ok) return;
+  if (!AskProbableSize(Handle(), FirstSizeQuestion(volume->Store, files, types), answer)) return;
   // The chosen option gives each file its own size (its own distance to the next object, its
   // own type's default size); a file the option gives no size keeps the one it has.
-  {
-    FoundObjectStore::Guard guard = volume->Store.Lock();
-    for (FoundObject* file : files) {
-      const int64_t size = SizeForAnswer(MakeSizeQuestion(*file, types, positions), answer);
-      if (size > 0) file->Size = size;
-    }
-  }
+  ApplySizeAnswer(volume->Store, files, answer, types);
   explorer_.InvalidateObjects();
 }
 
