@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -673,6 +674,10 @@ void Analyse(Session& session, const std::string& name) {
   bool barShown = false;
   LRESULT position = 0;
   ULONGLONG firstShown = 0, lastShown = 0;
+  // As a user would: once the button is enabled for the selected drive.
+  HWND toolbar = DescendantOfClass(session.frame, TOOLBARCLASSNAMEW, L"MainToolBar");
+  Check(WaitFor([&] { return toolbar && Enabled(toolbar, kStartAnalyzing); }, kTimeoutMs),
+        name + ": Analyze is enabled for the selected drive");
   PostMessageW(session.frame, WM_COMMAND, kStartAnalyzing, 0);
   const ULONGLONG end = GetTickCount64() + 120000;
   bool started = false;
@@ -897,8 +902,15 @@ void RemoveTree(const std::wstring& folder) {
 }
 
 // Recover with the destination typed into its dialog; waits for the end of the run.
-bool RecoverTo(Session& session, const std::wstring& destination, const std::string& what) {
+// Recover, once its button is enabled for the selection.
+void PostRecover(Session& session) {
+  HWND toolbar = DescendantOfClass(session.frame, TOOLBARCLASSNAMEW, L"MainToolBar");
+  WaitFor([&] { return toolbar && Enabled(toolbar, kRecoverCommand); }, kTimeoutMs);
   PostMessageW(session.frame, WM_COMMAND, kRecoverCommand, 0);
+}
+
+bool RecoverTo(Session& session, const std::wstring& destination, const std::string& what) {
+  PostRecover(session);
   HWND dialog = WaitForWindow(session.Id(), L"#32770", L"Recover", kTimeoutMs);
   if (!dialog) {
     Fail(what + ": Recover opens its dialog");
@@ -992,6 +1004,132 @@ void CheckKeys(Session& session, HTREEITEM root, const std::wstring& folderName)
             },
             5000),
         "Tab from the list moves the focus back to the tree");
+}
+
+// ---- lost files of unknown size: the size question
+
+constexpr int kSizeDefaultId = 1087;
+constexpr int kSizeCustomId = 1124;
+constexpr int kSizeNumberId = 1070;
+constexpr int kSizeUnitId = 1089;
+constexpr int kScopeThisFileId = 1122;
+constexpr int kScopeAnyTypeId = 1086;
+constexpr int kSkipFileId = 5;
+constexpr int64_t kLostStarts[] = {1536, 5120, 20480};
+
+// A card without a file system: zeros with three JPEG headers, whose size only the distance to
+// the next file or an answer gives.
+std::wstring WriteLostFilesImage() {
+  const std::wstring path = TempFolder(L"lumenard explorer lost.dsk");
+  std::vector<char> bytes(4 << 20, 0);
+  const unsigned char jpeg[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
+  for (int64_t start : kLostStarts) std::memcpy(bytes.data() + start, jpeg, sizeof(jpeg));
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return written == bytes.size() ? path : std::wstring();
+}
+
+std::wstring LostName(int64_t start) { return L"image_" + std::to_wstring(start) + L".JPG"; }
+
+int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Checks one radio button of a group as a click does (the dialog hears of it); a click
+// itself needs the pointer over the button.
+void ChooseRadio(HWND dialog, int id, std::initializer_list<int> group) {
+  for (int other : group)
+    SendMessageW(GetDlgItem(dialog, other), BM_SETCHECK, other == id ? BST_CHECKED : BST_UNCHECKED,
+                 0);
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Answers the next size question: the size radio, then the scope radio, then the button.
+bool AnswerSizeQuestion(Session& session, const std::wstring& name, int option, int scope,
+                        int button, const std::wstring& customNumber = L"") {
+  HWND dialog = WaitForWindow(session.Id(), L"#32770", L"Enter probable file size", kTimeoutMs);
+  if (!dialog) {
+    Fail("the size question comes for " + Narrow(name));
+    return false;
+  }
+  Check(TextOf(GetDlgItem(dialog, 1230)) == name, "the size question names " + Narrow(name) + ": " +
+                                                      Narrow(TextOf(GetDlgItem(dialog, 1230))));
+  if (option) ChooseRadio(dialog, option, {1087, 1088, 1123, kSizeCustomId});
+  if (!customNumber.empty()) {
+    TypeInto(GetDlgItem(dialog, kSizeNumberId), customNumber);
+    SendMessageW(GetDlgItem(dialog, kSizeUnitId), CB_SETCURSEL, 1, 0);  // " KB"
+  }
+  if (scope) ChooseRadio(dialog, scope, {kScopeThisFileId, 1085, kScopeAnyTypeId});
+  SaveScreenshot(dialog, L"explorer-size-question.bmp");
+  Press(dialog, button);
+  return WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, kTimeoutMs);
+}
+
+// Recover of the three lost files: the first gets a custom 2 KB for itself alone, the second
+// is skipped, the third takes the type's default size for all files of any type; a second run
+// then asks nothing and gives every file that default size.
+void CheckSizeQuestions(Session& session) {
+  const std::wstring image = WriteLostFilesImage();
+  if (image.empty()) return Fail("the lost-files image could not be written");
+  if (!LoadImageFile(session, image)) return;
+  Analyse(session, "lost files");
+  HTREEITEM drive = DriveItem(session, image);
+  HTREEITEM lost =
+      drive ? ChildNamed(session.Process(), session.tree, drive, L"Lost files") : nullptr;
+  HTREEITEM images = lost ? ChildNamed(session.Process(), session.tree, lost, L"Images") : nullptr;
+  if (!images) return Fail("lost files: the tree has \"Lost files\" with \"Images\"");
+  HWND list = ShowFolder(session, images);
+  if (!list) return Fail("lost files: the list of Images");
+  for (int64_t start : kLostStarts) {
+    const int row = RowNamed(session.Process(), list, LostName(start));
+    if (row < 0) return Fail("lost files: the list shows " + Narrow(LostName(start)));
+    SetListSelection(session.Process(), list, row, true);
+  }
+  PostMessageW(session.frame, kViewFocus, reinterpret_cast<WPARAM>(list), 0);
+  Sleep(300);
+
+  const std::wstring first = TempFolder(L"lumenard explorer sizes");
+  RemoveTree(first);
+  PostRecover(session);
+  HWND dialog = WaitForWindow(session.Id(), L"#32770", L"Recover", kTimeoutMs);
+  if (!dialog) return Fail("lost files: Recover opens its dialog");
+  TypeInto(GetDlgItem(dialog, kRecoverDestinationId), first);
+  Press(dialog, IDOK);
+  if (!AnswerSizeQuestion(session, LostName(kLostStarts[0]), kSizeCustomId, kScopeThisFileId, IDOK,
+                          L"2") ||
+      !AnswerSizeQuestion(session, LostName(kLostStarts[1]), 0, 0, kSkipFileId) ||
+      !AnswerSizeQuestion(session, LostName(kLostStarts[2]), kSizeDefaultId, kScopeAnyTypeId, IDOK))
+    return;
+  HWND progress = WaitForWindow(session.Id(), L"#32770", L"Recovering files...", kTimeoutMs);
+  if (!progress ||
+      !WaitFor([&] { return IsWindowVisible(GetDlgItem(progress, IDOK)) != FALSE; }, 60000))
+    return Fail("lost files: the run ends");
+  Press(progress, IDOK);
+  WaitFor([&] { return !IsWindow(progress); }, kTimeoutMs);
+  const std::wstring folder = first + L"\\Lost files\\Images\\";
+  Check(FileSize(folder + LostName(kLostStarts[0])) == 2048,
+        "a custom size of 2 KB for this file: " +
+            std::to_string(FileSize(folder + LostName(kLostStarts[0]))));
+  Check(FileSize(folder + LostName(kLostStarts[1])) == -1, "a skipped file is not written");
+  const int64_t typical = FileSize(folder + LostName(kLostStarts[2]));
+  Check(typical > 0, "the type's default size: " + std::to_string(typical));
+
+  // "All files of any type" holds for the next run: no question, the default size for each.
+  const std::wstring second = TempFolder(L"lumenard explorer sizes again");
+  RemoveTree(second);
+  if (!RecoverTo(session, second, "sizes-again")) return;
+  Check(!FindWindowOf(session.Id(), L"#32770", L"Enter probable file size"),
+        "no size question after \"All files of any type\"");
+  for (int64_t start : kLostStarts)
+    Check(FileSize(second + L"\\Lost files\\Images\\" + LostName(start)) == typical,
+          "the remembered default size for " + Narrow(LostName(start)));
+  DeleteFileW(image.c_str());
 }
 
 // FAT32: analysed, compared, recovered (a file and a folder chosen in the list, then a marked
@@ -1109,6 +1247,8 @@ void Scenario(const std::wstring& path) {
     else
       Fail("NTFS: the analysed drive has a root folder");
   }
+
+  CheckSizeQuestions(session);
 
   PostMessageW(session.frame, WM_CLOSE, 0, 0);
   Check(session.program.WaitForExit(kTimeoutMs) == 0, "the program ends after the analyses");
