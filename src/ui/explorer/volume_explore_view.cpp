@@ -605,7 +605,7 @@ void CVolumeExploreView::OnViewKey(UINT key, HWND control) {
       if (fromList) OpenFromList();
       break;
     case VK_BACK:
-      if (currentPane_ != RightPaneKind::None && (fromList || control == tree_))
+      if (fromList || control == tree_)
         SelectParentFolder();
       break;
     case VK_TAB:
