@@ -17,9 +17,12 @@
 
 #include "app/app.h"
 #include "app/log.h"
+#include "explorer_dialogs.h"
 #include "filesystems/found_object_store.h"
 #include "platform/text.h"
 #include "resources/resource.h"
+#include "signatures/file_types.h"
+#include "ui/dialogs/found_object_info_dlg.h"
 #include "ui/explorer/command_table.h"
 #include "ui/explorer/command_update.h"
 #include "ui/explorer/main_frame.h"
@@ -291,6 +294,60 @@ TEST_F(SizeCommands, AnAnswerWithoutASizeChangesNothing) {
   EXPECT_EQ(question.Position, 1000);
   EXPECT_EQ(question.CurrentSize, 777);
   EXPECT_EQ(question.DistanceAny, 4000);
+}
+
+// ---- File Information
+
+std::wstring DialogText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  ::GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+TEST_F(ResourcesTest, FileInformationShowsTheObjectsPropertiesUnderTheirLabels) {
+  FileTypeDatabase types;
+  CVolume volume;
+  volume.Store.SetFileTypes(&types);
+  volume.Kind = VolumeKindLogical;
+  volume.Letter = u'E';
+  volume.BytesPerCluster = 4096;
+  volume.RootRecord.Id = -31;
+  volume.RootRecord.Flags = FoundDriveNode;
+  volume.Store.Add(&volume.RootRecord, true);
+  volume.Store.SetRootId(2);
+  volume.Store.EnsureRootFolder();
+  FoundObject folder{};
+  folder.Flags = FoundFolder;
+  folder.Id = 9;
+  folder.ParentId = 2;
+  folder.Name = const_cast<char16_t*>(u"Photos");
+  volume.Store.AddFileSystemObject(folder, nullptr);
+  FoundObject record{};
+  record.Flags = FoundDeleted;
+  record.Id = 10;
+  record.ParentId = 9;
+  record.Start = 81920;
+  record.Size = 5000;
+  record.Name = const_cast<char16_t*>(u"a.jpg");
+  FoundObject* file = volume.Store.AddFileSystemObject(record, nullptr);
+  ASSERT_NE(file, nullptr);
+
+  ui::CFoundObjectInfoDlg dialog(ui::PropertiesOfFoundObject(volume, *file));
+  ASSERT_TRUE(dialog.Create(nullptr));
+  HWND window = dialog.Handle();
+  wchar_t caption[64] = {};
+  ::GetWindowTextW(window, caption, 64);
+  EXPECT_STREQ(caption, L"File Information");
+  EXPECT_EQ(DialogText(window, IDC_INFO_NAME), L"a.jpg");
+  EXPECT_EQ(DialogText(window, IDC_INFO_ID), L"10");
+  EXPECT_EQ(DialogText(window, IDC_INFO_PARENT_ID), L"9");
+  EXPECT_EQ(DialogText(window, IDC_INFO_OFFSET), L"81920");
+  EXPECT_EQ(DialogText(window, IDC_INFO_SIZE), L"5000");
+  EXPECT_EQ(DialogText(window, IDC_INFO_SIZE_ON_DISK), L"8192") << "two clusters of 4096";
+  EXPECT_EQ(DialogText(window, IDC_INFO_STATUS), L"Deleted");
+  EXPECT_EQ(DialogText(window, IDC_INFO_LOCATION), L"E:\\Photos\\");
+  EXPECT_EQ(DialogText(window, IDC_INFO_CREATED), L"unknown");
+  dialog.End(IDOK);
 }
 
 TEST(CommandUpdate, CommandsWithoutTheirWindowsStayDisabledAndModesAreChecked) {
