@@ -582,11 +582,7 @@ void CVolumeExploreView::OnLostFolderAdded(CVolume& volume, FoundObject& folder)
 void CVolumeExploreView::OnLostFolderResolved(CVolume& volume, FoundObject& folder) {
   // The record already carries the real folder's fields; its item under "Lost folders" goes,
   // and the FoundAdded behind this message puts it where it belongs.
-  if (ListShowsParentOf(volume, IdLostFolders)) {
-    fileList_->Remove(&folder);
-    // Filled again from the store, which no longer lists it there, whatever the list kept.
-    fileList_->Fill(volume.Store, IdLostFolders);
-  }
+  if (ListShowsParentOf(volume, IdLostFolders)) fileList_->Remove(&folder);
   if (listObject_ == &folder) listObject_ = nullptr;
   HTREEITEM item = filesTree_.ItemOfObject(&folder);
   if (item && TreeView_GetSelection(tree_) == item) {
