@@ -554,6 +554,7 @@ void CVolumeExploreView::OnFoundAdded(CVolume& volume, FoundObject& object) {
   if (deleted) volume.Store.MarkDeletedAncestors(object);
   ShowFirstObjects(volume);
   if (folder) filesTree_.ShowFolder(volume, object);
+  if (deleted) filesTree_.UpdateAncestorIcons(volume, parentId);
   if (ListShowsParentOf(volume, parentId)) fileList_->Add(&object);
 }
 
@@ -601,8 +602,7 @@ void CVolumeExploreView::OnViewKey(UINT key, HWND control) {
       if (fromList) OpenFromList();
       break;
     case VK_BACK:
-      if (fromList || control == tree_)
-        SelectParentFolder();
+      if (fromList || control == tree_) SelectParentFolder();
       break;
     case VK_TAB:
       MoveFocus(control);
