@@ -715,8 +715,15 @@ TEST_F(RecoveryDialogs, AStopEndsTheQuestionBeingAskedAndTheNextRunAsksAgain) {
     HWND progress = WaitForDialog(user.Gui(), kProgressCaption);
     HWND dialog = WaitForDialog(user.Gui(), kSizeCaption);
     if (!user.Check(progress && dialog, "no size question during the run")) return;
+    // The stop comes while the refusal of a custom size is shown over the question.
+    Click(dialog, IDC_SIZE_CUSTOM);
+    SetItemText(dialog, IDC_SIZE_CUSTOM_NUMBER, L"0");
+    Press(dialog, IDOK);
+    HWND refusal = WaitForDialog(user.Gui(), kSizeCaption, dialog);
+    if (!user.Check(refusal != nullptr, "no refusal of the size")) return;
     StopRecovery(job());  // as the closing main window does
-    user.Check(WaitFor([&] { return !IsWindow(dialog); }, 5000), "the stop left the question");
+    user.Check(WaitFor([&] { return !IsWindow(refusal) && !IsWindow(dialog); }, 5000),
+               "the stop left the question");
     if (!user.Check(WaitFor([&] { return Visible(progress, IDOK); }), "the run did not end"))
       return;
     user.Equal(ItemText(progress, IDC_PROGRESS_FILE),
