@@ -73,6 +73,10 @@ struct CLog::Impl {
   std::deque<std::u16string> lines;
   platform::FileTime lastTime = 0;
   bool timestamps = true;
+  // The date and time text of the last line's second: the system's date and time formatting
+  // costs more than the rest of a line, and a busy analysis writes thousands a second.
+  platform::FileTime textSecond = 0;
+  std::u16string timeText;
 
   bool toDebugger = false;
   CLogFile file;
@@ -82,12 +86,16 @@ struct CLog::Impl {
 
   // Steps of one line, all under the lock so that lines keep their order everywhere.
   void AddLocked(int32_t level, std::u16string_view message) {
-    std::u16string timeText;
     if (timestamps) {
       lastTime = platform::SystemTimeAsFileTime();
-      timeText = platform::LocalDateTimeText(lastTime);
+      const platform::FileTime second = lastTime / platform::kFileTimeTicksPerSecond;
+      if (second != textSecond || timeText.empty()) {
+        textSecond = second;
+        timeText = platform::LocalDateTimeText(lastTime);
+      }
     }
-    const std::u16string& line = lines.emplace_back(FormatLine(level, timeText, message));
+    const std::u16string& line =
+        lines.emplace_back(FormatLine(level, timestamps ? timeText : std::u16string(), message));
     if (g_pApp && g_pApp->LogWindow())
       g_pApp->LogWindow()->Post(UM_LOG_LINE, reinterpret_cast<uintptr_t>(line.c_str()), 0);
     Mirror(line);

@@ -26,3 +26,19 @@
 
 // The range control's report of a new range (wParam: start, lParam: end position).
 #define UM_RANGE_CHANGED 33086
+
+// File Information: the properties of a found object.
+#define IDD_FILE_INFORMATION 348
+#define IDC_INFO_ID 1094
+#define IDC_INFO_PARENT_ID 1095
+#define IDC_INFO_OFFSET 1096
+#define IDC_INFO_STATUS 1097
+#define IDC_INFO_CREATED 1098
+#define IDC_INFO_MODIFIED 1099
+#define IDC_INFO_ACCESSED 1100
+#define IDC_INFO_SIZE_ON_DISK 1101
+#define IDC_INFO_SIZE 1102
+#define IDC_INFO_LOCATION 1103
+#define IDC_INFO_TYPE 1104
+#define IDC_INFO_NAME 1105
+#define IDC_INFO_SIGNATURE 1108

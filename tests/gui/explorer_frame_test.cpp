@@ -16,11 +16,18 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/log.h"
+#include "explorer_dialogs.h"
+#include "filesystems/found_object_store.h"
 #include "platform/text.h"
 #include "resources/resource.h"
+#include "signatures/file_types.h"
+#include "ui/dialogs/found_object_info_dlg.h"
 #include "ui/explorer/command_table.h"
 #include "ui/explorer/command_update.h"
 #include "ui/explorer/main_frame.h"
+#include "ui/explorer/main_frame_log_view.h"
+#include "ui/explorer/size_commands.h"
 #include "ui/framework/command_states.h"
 #include "ui/framework/grey_image.h"
 #include "ui/framework/message_loop.h"
@@ -193,6 +200,154 @@ TEST(CommandUpdate, RunningAnalysisKeepsOtherReadersOffTheDrive) {
   ui::UpdateExplorerCommands(context, states, false);
   EXPECT_FALSE(states.IsEnabled(ID_RECOVER));
   EXPECT_TRUE(states.IsEnabled(ID_TRY_TO_OPEN));
+}
+
+TEST(CommandUpdate, ARecoveryThatStillCopiesKeepsOthersOffItsRunAndItsDrive) {
+  ui::CCommandStates states;
+  ui::ExplorerCommandContext context;
+  context.objectSelected = true;
+  context.recoveryRunning = true;
+  context.driveHeldByRecovery = true;
+  ui::UpdateExplorerCommands(context, states, false);
+  // No second run, no sizes changed under the running one, no rescan that rebuilds its tree.
+  for (UINT id : {ID_RECOVER, ID_TRY_TO_OPEN, ID_RESET_SIZE, ID_SET_NEW_SIZE, ID_RESCAN_DRIVES})
+    EXPECT_FALSE(states.IsEnabled(id)) << id;
+  EXPECT_TRUE(states.IsEnabled(ID_FILE_INFORMATION));
+
+  // Its drive selected: not analysed (which would clear the records it copies) nor searched.
+  context.objectSelected = false;
+  context.driveSelected = true;
+  ui::UpdateExplorerCommands(context, states, false);
+  EXPECT_FALSE(states.IsEnabled(ID_START_ANALYZING));
+  EXPECT_FALSE(states.IsEnabled(ID_SEARCH_LOST_DRIVES));
+
+  // Another drive while the run goes on; then the run is over.
+  context.driveHeldByRecovery = false;
+  ui::UpdateExplorerCommands(context, states, false);
+  EXPECT_TRUE(states.IsEnabled(ID_START_ANALYZING));
+  EXPECT_FALSE(states.IsEnabled(ID_RESCAN_DRIVES));
+  context.recoveryRunning = false;
+  context.driveSelected = false;
+  context.objectSelected = true;
+  ui::UpdateExplorerCommands(context, states, false);
+  for (UINT id : {ID_RECOVER, ID_TRY_TO_OPEN, ID_RESET_SIZE, ID_SET_NEW_SIZE, ID_RESCAN_DRIVES})
+    EXPECT_TRUE(states.IsEnabled(id)) << id;
+}
+
+// ---- the size commands over a store
+
+class SizeCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const int64_t starts[] = {1000, 5000, 12000};
+    for (size_t index = 0; index < 3; ++index) {
+      records[index].Id = static_cast<int32_t>(100 + index);
+      records[index].ParentId = 2;
+      records[index].Start = starts[index];
+      records[index].Size = -1;
+      records[index].Flags = FoundLost;
+      store.Add(&records[index], true);
+    }
+    files = {&records[0], &records[1]};
+  }
+  static SizeAnswer Ok(int32_t option, int64_t custom = 0) {
+    SizeAnswer answer;
+    answer.End = SizeEnd::Ok;
+    answer.Option = option;
+    answer.CustomBytes = custom;
+    return answer;
+  }
+
+  FoundObjectStore store{nullptr};
+  FoundObject records[3]{};
+  std::vector<FoundObject*> files;
+};
+
+TEST_F(SizeCommands, EachFileGetsTheSizeTheChosenOptionGivesIt) {
+  // Each its own distance to the next object, not one size for all.
+  EXPECT_EQ(ui::ApplySizeAnswer(store, files, Ok(kSizeNextAny), nullptr), 2);
+  EXPECT_EQ(records[0].Size, 4000);
+  EXPECT_EQ(records[1].Size, 7000);
+  EXPECT_EQ(records[2].Size, -1) << "not selected";
+
+  EXPECT_EQ(ui::ApplySizeAnswer(store, files, Ok(kSizeCustom, 3145728), nullptr), 2);
+  EXPECT_EQ(records[0].Size, 3145728);
+  EXPECT_EQ(records[1].Size, 3145728);
+
+  ui::ResetSizes(store, files);
+  EXPECT_EQ(records[0].Size, -1);
+  EXPECT_EQ(records[1].Size, -1);
+}
+
+TEST_F(SizeCommands, AnAnswerWithoutASizeChangesNothing) {
+  records[0].Size = 777;
+  // No default size without a file-type database; no custom size of 0; no change on Cancel.
+  EXPECT_EQ(ui::ApplySizeAnswer(store, files, Ok(kSizeDefault), nullptr), 0);
+  EXPECT_EQ(ui::ApplySizeAnswer(store, files, Ok(kSizeCustom, 0), nullptr), 0);
+  SizeAnswer cancelled = Ok(kSizeNextAny);
+  cancelled.End = SizeEnd::Cancel;
+  EXPECT_EQ(ui::ApplySizeAnswer(store, files, cancelled, nullptr), 0);
+  EXPECT_EQ(records[0].Size, 777);
+  EXPECT_EQ(records[1].Size, -1);
+  // The question is about the first file, with its own figures.
+  const SizeQuestion question = ui::FirstSizeQuestion(store, files, nullptr);
+  EXPECT_EQ(question.Position, 1000);
+  EXPECT_EQ(question.CurrentSize, 777);
+  EXPECT_EQ(question.DistanceAny, 4000);
+}
+
+// ---- File Information
+
+std::wstring DialogText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  ::GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+TEST_F(ResourcesTest, FileInformationShowsTheObjectsPropertiesUnderTheirLabels) {
+  FileTypeDatabase types;
+  CVolume volume;
+  volume.Store.SetFileTypes(&types);
+  volume.Kind = VolumeKindLogical;
+  volume.Letter = u'E';
+  volume.BytesPerCluster = 4096;
+  volume.RootRecord.Id = -31;
+  volume.RootRecord.Flags = FoundDriveNode;
+  volume.Store.Add(&volume.RootRecord, true);
+  volume.Store.SetRootId(2);
+  volume.Store.EnsureRootFolder();
+  FoundObject folder{};
+  folder.Flags = FoundFolder;
+  folder.Id = 9;
+  folder.ParentId = 2;
+  folder.Name = const_cast<char16_t*>(u"Photos");
+  volume.Store.AddFileSystemObject(folder, nullptr);
+  FoundObject record{};
+  record.Flags = FoundDeleted;
+  record.Id = 10;
+  record.ParentId = 9;
+  record.Start = 81920;
+  record.Size = 5000;
+  record.Name = const_cast<char16_t*>(u"a.jpg");
+  FoundObject* file = volume.Store.AddFileSystemObject(record, nullptr);
+  ASSERT_NE(file, nullptr);
+
+  ui::CFoundObjectInfoDlg dialog(ui::PropertiesOfFoundObject(volume, *file));
+  ASSERT_TRUE(dialog.Create(nullptr));
+  HWND window = dialog.Handle();
+  wchar_t caption[64] = {};
+  ::GetWindowTextW(window, caption, 64);
+  EXPECT_STREQ(caption, L"File Information");
+  EXPECT_EQ(DialogText(window, IDC_INFO_NAME), L"a.jpg");
+  EXPECT_EQ(DialogText(window, IDC_INFO_ID), L"10");
+  EXPECT_EQ(DialogText(window, IDC_INFO_PARENT_ID), L"9");
+  EXPECT_EQ(DialogText(window, IDC_INFO_OFFSET), L"81920");
+  EXPECT_EQ(DialogText(window, IDC_INFO_SIZE), L"5000");
+  EXPECT_EQ(DialogText(window, IDC_INFO_SIZE_ON_DISK), L"8192") << "two clusters of 4096";
+  EXPECT_EQ(DialogText(window, IDC_INFO_STATUS), L"Deleted");
+  EXPECT_EQ(DialogText(window, IDC_INFO_LOCATION), L"E:\\Photos\\");
+  EXPECT_EQ(DialogText(window, IDC_INFO_CREATED), L"unknown");
+  dialog.End(IDOK);
 }
 
 TEST(CommandUpdate, CommandsWithoutTheirWindowsStayDisabledAndModesAreChecked) {
@@ -383,6 +538,32 @@ TEST_F(FrameTest, DisabledCommandsDoNothingWhicheverWayTheyCome) {
   EXPECT_EQ(::SendMessageW(window, WM_COMMAND, ID_HELP_CONTENTS, 0), 0);
   EXPECT_EQ(::SendMessageW(window, WM_COMMAND, ID_RESCAN_DRIVES, 0), 0);
   EXPECT_TRUE(::IsWindow(window));
+}
+
+TEST_F(FrameTest, TheLogListTakesLinesInBatchesAndKeepsTheNewest) {
+  HWND combo = nullptr;
+  for (HWND child = ::GetWindow(frame->StatusBar(), GW_CHILD); child;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[32] = {};
+    ::GetClassNameW(child, name, 32);
+    if (std::wstring(name) == L"ComboBox") combo = child;
+  }
+  ASSERT_NE(combo, nullptr);
+  const size_t lines = ui::CLogView::kMaximumLines + 1500;
+  for (size_t index = 0; index < lines; ++index)
+    g_pLog->LogInfo(platform::U((L"frame test line " + std::to_wstring(index)).c_str()));
+  // Nothing has gone into the list one line at a time: a batch waits for its moment.
+  Pump(ui::CLogView::kBusyBatchDelayMs + 300);
+  EXPECT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0),
+            static_cast<LRESULT>(ui::CLogView::kMaximumLines));
+  std::vector<wchar_t> top(512, L'\0');
+  ::SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(top.data()));
+  EXPECT_NE(std::wstring(top.data()).find(L"frame test line " + std::to_wstring(lines - 1)),
+            std::wstring::npos)
+      << "the newest line is on top";
+  EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+  // The log itself keeps every line.
+  EXPECT_GE(g_pLog->LineCount(), lines);
 }
 
 TEST_F(FrameTest, ModeSwitchCloseClosesWithoutAskingARealCloseAsks) {

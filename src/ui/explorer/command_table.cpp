@@ -11,14 +11,14 @@ namespace {
 
 using P = CommandPlace;
 
-// Sorted by number. The analysis, recovery, search, filter, settings, help-file and viewer
-// commands wait for their windows.
+// Sorted by number. The search, filter, settings, help-file and viewer commands wait for their
+// windows.
 constexpr CommandInfo kCommands[] = {
     {134, P::StatusBar, u"...", u"Save the log to its file and open it", u"Save and show log",
      true},
     {32774, P::DiskMenu, u"Start Analyzing",
-     u"Analyze the selected drive for lost files and folders", u"Analyze", false},
-    {32775, P::DiskMenu, u"Stop Analyzing", u"Stop the running analysis", u"Stop analyzing", false},
+     u"Analyze the selected drive for lost files and folders", u"Analyze", true},
+    {32775, P::DiskMenu, u"Stop Analyzing", u"Stop the running analysis", u"Stop analyzing", true},
     {32776, P::NoMenu, u"", u"Show or hide log", u"Show or hide log", true},
     {32781, P::DiskMenu, u"Rescan Drives", u"Look for the drives of the computer again",
      u"Rescan drives", true},
@@ -29,13 +29,13 @@ constexpr CommandInfo kCommands[] = {
     {32784, P::NoMenu, u"", u"Create a virtual drive over a range of the selected drive",
      u"Create virtual drive", true},
     {32787, P::FileMenu, u"Recover... \tCtrl+R", u"Recover the selected files and folders",
-     u"Recover", false},
+     u"Recover", true},
     {32789, P::HelpMenu, u"Lumenard on the &Web", u"Visit the Lumenard web site",
      u"Lumenard on the web", true},
     {32791, P::ViewMenu, u"&Search", u"Show or hide the search bar", u"Find", false},
     {32794, P::ViewMenu, u"Legend", u"Show or hide the legend", u"Legend", true},
     {32797, P::FileMenu, u"&Information...\tCtrl+I", u"Show information about the selected file",
-     u"Information", false},
+     u"Information", true},
     {32798, P::OptionsMenu, u"Settings...", u"Change the program's settings", u"Settings", false},
     {32799, P::OptionsMenu, u"Confirmations...", u"Choose which questions the program asks",
      u"Confirmations", false},
@@ -47,7 +47,7 @@ constexpr CommandInfo kCommands[] = {
      u"Common settings", false},
     {32803, P::ViewMenu, u"Filters...", u"Choose which found files are shown", u"Filters", false},
     {32809, P::FileMenu, u"Try To Open...", u"Open a copy of the selected file with its program",
-     u"Try to open", false},
+     u"Try to open", true},
     {32810, P::OptionsMenu, u"Temporary Folder...", u"Choose the folder for temporary copies",
      u"Temporary folder", false},
     {32811, P::OptionsMenu, u"Logging...", u"Change what the log records", u"Logging", false},
@@ -57,7 +57,7 @@ constexpr CommandInfo kCommands[] = {
     {32829, P::OptionsMenu, u"File Types...", u"Choose the file types to search for", u"File types",
      false},
     {32831, P::FileMenu, u"Set &New Size...", u"Give the selected files a new size",
-     u"Set new size", false},
+     u"Set new size", true},
     {32839, P::ViewMenu, u"E&xplorer", u"Show the explorer window", u"Explorer", true},
     {32840, P::ViewMenu, u"&Wizard Mode", u"Recover files step by step with the wizard",
      u"Wizard mode", true},
@@ -66,9 +66,9 @@ constexpr CommandInfo kCommands[] = {
     {32842, P::ViewMenu, u"Explorer, T&hird Arrangement",
      u"Show the explorer window with a wide drive tree", u"Explorer, third arrangement", true},
     {32845, P::FileMenu, u"R&eset Size", u"Make the size of the selected files unknown again",
-     u"Reset size", false},
+     u"Reset size", true},
     {32862, P::DiskMenu, u"Search Lost Drives", u"Search the selected drive for lost partitions",
-     u"Search lost drives", false},
+     u"Search lost drives", true},
     {32871, P::DriveMenu, u"Select", u"Select this drive", u"Select", true},
     {32872, P::DriveMenu, u"Properties", u"Show the properties of this drive", u"Properties",
      false},

@@ -18,8 +18,12 @@ void UpdateExplorerCommands(const ExplorerCommandContext& context, CCommandState
                             bool withUnavailable) {
   const bool drive = context.driveSelected;
   const bool running = context.analysisRunning;
+  // A recovery reads the objects' sizes and its drive until its thread ends: nothing may
+  // start another run, change those sizes, rescan, or analyse (and so clear) that drive before.
+  const bool copying = context.recoveryRunning;
+  const bool held = context.driveHeldByRecovery;
 
-  states.Enable(ID_RESCAN_DRIVES, !running);
+  states.Enable(ID_RESCAN_DRIVES, !running && !copying);
   states.Check(ID_SEARCH, context.searchBarVisible);
 
   if (drive) {
@@ -27,15 +31,18 @@ void UpdateExplorerCommands(const ExplorerCommandContext& context, CCommandState
     states.Enable(ID_RECOVER, false);
     for (uint32_t command : kObjectCommands) states.Enable(command, false);
   } else if (context.objectSelected) {
-    states.Enable(ID_RECOVER, !running);
-    for (uint32_t command : kObjectCommands) states.Enable(command, true);
+    states.Enable(ID_RECOVER, !running && !copying);
+    states.Enable(ID_TRY_TO_OPEN, !copying);
+    states.Enable(ID_RESET_SIZE, !held);
+    states.Enable(ID_SET_NEW_SIZE, !held);
+    states.Enable(ID_FILE_INFORMATION, true);
   }
 
   states.Enable(ID_STOP_ANALYZING, running);
   // An image copy or a lost-drive search must not read a drive while an analysis reads it.
   states.Enable(ID_CREATE_DRIVE_IMAGE, drive && !running);
-  states.Enable(ID_SEARCH_LOST_DRIVES, drive && !running);
-  states.Enable(ID_START_ANALYZING, drive && !running);
+  states.Enable(ID_SEARCH_LOST_DRIVES, drive && !running && !held);
+  states.Enable(ID_START_ANALYZING, drive && !running && !held);
   states.Enable(ID_SEARCH, !running);
   states.Enable(ID_DRIVE_SELECT, drive);
   states.Enable(ID_DRIVE_PROPERTIES, drive);

@@ -1,6 +1,6 @@
-// The idle update of the explorer window's commands: from what is selected and whether an
-// analysis runs, which commands are enabled and which are checked. Commands that are not
-// available yet end up disabled whatever the selection.
+// The idle update of the explorer window's commands: from what is selected, whether an
+// analysis runs and whether a recovery still copies, which commands are enabled and which are
+// checked. Commands that are not available yet end up disabled whatever the selection.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,10 @@ struct ExplorerCommandContext {
   bool driveSelected = false;   // a drive node of the tree
   bool objectSelected = false;  // a found file or folder
   bool analysisRunning = false;
+  // A recovery job's thread still runs (its progress dialog may be gone already).
+  bool recoveryRunning = false;
+  // The drive of the selection is the one a running recovery copies from.
+  bool driveHeldByRecovery = false;
   bool searchBarVisible = false;
   bool legendShown = true;
   bool toolbarShown = true;

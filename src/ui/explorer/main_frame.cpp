@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/strings.h"
 #include "platform/text.h"
+#include "recovery/recovery.h"
 #include "resources/resource.h"
 #include "ui/dialogs/drive_image_dialogs.h"
 #include "ui/explorer/command_table.h"
@@ -165,6 +166,11 @@ bool CMainFrame::OnCreate(const CREATESTRUCTW&) {
   if (!CreateBars() || !CreatePanes()) return false;
   SetMenuIcons();
   ApplyStoredViews();
+  AttachPrompter();
+  // Nothing is selected yet: the object commands wait for a found object.
+  for (uint32_t command :
+       {ID_RECOVER, ID_TRY_TO_OPEN, ID_RESET_SIZE, ID_SET_NEW_SIZE, ID_FILE_INFORMATION})
+    states_.Enable(command, false);
   // The log lines from now on come to the status bar's list, this window's first one among them.
   if (g_pApp) g_pApp->SetLogWindow(log_.Target());
   if (g_pLog) g_pLog->LogInfo(u"Program running.");
@@ -326,8 +332,8 @@ void CMainFrame::OnTimer(UINT_PTR id) {
   if (id == kStatusTimer) {
     UpdateStatus();
   } else if (id == kRepaintTimer && AnalysisRunning()) {
-    // Newly found objects appear in the tree.
-    ::InvalidateRect(explorer_.Handle(), nullptr, FALSE);
+    // Objects whose notice could not be posted appear too: the views read the store again.
+    explorer_.RefreshFound();
   }
 }
 
@@ -338,8 +344,16 @@ int CMainFrame::OnIdle() {
 
 void CMainFrame::UpdateCommands() {
   ExplorerCommandContext context;
-  context.driveSelected = explorer_.SelectedVolume() != nullptr;
+  CVolume* drive = explorer_.SelectedVolume();
+  context.driveSelected = drive != nullptr;
+  context.objectSelected = explorer_.CurrentObject() != nullptr;
   context.analysisRunning = AnalysisRunning();
+  if (g_pComputer) {
+    context.recoveryRunning =
+        g_pComputer->MainJob.IsRunning() || g_pComputer->TryOpenJob.IsRunning();
+    CVolume* shown = drive ? drive : explorer_.CurrentVolume();
+    context.driveHeldByRecovery = shown && g_pComputer->RecoveryHolds(*shown);
+  }
   context.legendShown = ViewShown(ID_SHOW_LEGEND);
   context.toolbarShown = ViewShown(ID_VIEW_TOOLBAR);
   context.statusBarShown = ViewShown(ID_VIEW_STATUS_BAR);
@@ -384,7 +398,7 @@ bool CMainFrame::OnCommand(int id, int code, HWND control) {
     default:
       break;
   }
-  if (RunDriveCommand(id)) return true;
+  if (RunDriveCommand(id) || RunFoundObjectCommand(id)) return true;
   return g_pApp && g_pApp->OnCommand(static_cast<uint32_t>(id));
 }
 
@@ -392,6 +406,7 @@ bool CMainFrame::RunDriveCommand(int id) {
   CVolume* selected = explorer_.SelectedVolume();
   switch (id) {
     case ID_RESCAN_DRIVES:
+      ForgetEnumeratedDrives();
       RescanDrives();
       explorer_.Refresh();
       return true;
@@ -461,6 +476,26 @@ void CMainFrame::ShowTreeMenu(LPARAM screenPoint) {
   if (loaded) ::DestroyMenu(loaded);
 }
 
+void CMainFrame::ShowListMenu(LPARAM screenPoint) {
+  HWND list = explorer_.FileList();
+  POINT point{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
+  if (screenPoint == -1) {
+    // From the keyboard: at the focused item, or the list's corner.
+    RECT rect{LVIR_LABEL, 0, 0, 0};
+    const auto item = static_cast<int>(::SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+    if (item < 0 || !::SendMessageW(list, LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rect)))
+      rect = {};
+    point = {rect.left, rect.bottom};
+    ::ClientToScreen(list, &point);
+  }
+  UpdateCommands();
+  if (HMENU popup = ::GetSubMenu(::GetMenu(Handle()), 1)) {
+    states_.ApplyToMenu(popup);
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, Handle(),
+                     nullptr);
+  }
+}
+
 void CMainFrame::ToggleView(int id) {
   int32_t* flag = ViewFlag(id);
   if (!flag) return;
@@ -492,14 +527,17 @@ void CMainFrame::OnClose(WPARAM wParam, LPARAM lParam) {
   if (AnalysisRunning() && g_pComputer) {
     if (CVolume* volume = g_pApp->Status.Volume.load()) g_pComputer->Analysis.StopAnalysis(*volume);
   }
-  // The temporary copies of Try To Open are offered for deletion here once the recovery jobs
-  // exist. A mode switch replaces this window without quitting: no exit question for it.
+  // A mode switch replaces this window without quitting: neither the question about the copies
+  // of Try To Open nor the exit question for it.
+  const bool modeSwitch = wParam == kModeSwitchCloseWParam && lParam == kModeSwitchCloseLParam;
+  if (!modeSwitch && g_pComputer) DeleteTemporaryFiles(g_pComputer->TryOpenJob);
   if (!g_pApp || g_pApp->OnWindowClose(wParam, lParam)) Destroy();
 }
 
 void CMainFrame::OnDestroy() {
   ::KillTimer(Handle(), kStatusTimer);
   ::KillTimer(Handle(), kRepaintTimer);
+  DetachPrompter();
   if (CMessageLoop* loop = CModule::MessageLoop()) {
     loop->RemoveMessageFilter(this);
     loop->RemoveIdleHandler(this);
@@ -517,8 +555,17 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       Arrange();
       return true;
     case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(wParam) != explorer_.Handle()) return false;
-      ShowTreeMenu(lParam);
+      if (reinterpret_cast<HWND>(wParam) == explorer_.Handle()) {
+        ShowTreeMenu(lParam);
+        return true;
+      }
+      if (explorer_.FileList() && reinterpret_cast<HWND>(wParam) == explorer_.FileList()) {
+        ShowListMenu(lParam);
+        return true;
+      }
+      return false;
+    case UM_START_RECOVERY:
+      OnStartRecovery();
       return true;
     case kListDrivesAtStart:
       if (!g_drivesListed) {

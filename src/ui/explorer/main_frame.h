@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/front_end.h"
 #include "app/message_target.h"
+#include "recovery/recovery_prompter.h"
 #include "ui/explorer/html_pane.h"
 #include "ui/explorer/main_frame_log_view.h"
 #include "ui/explorer/volume_explore_view.h"
@@ -91,8 +93,26 @@ class CMainFrame : public CCustomWindow, public CMessageFilter, public CIdleHand
   void ShowProgress(bool show);
 
   bool RunDriveCommand(int id);
+  // The analysis and recovery commands (main_frame_commands.cpp); false for any other.
+  bool RunFoundObjectCommand(int id);
+  void StartAnalyzing(CVolume& volume);
+  void StopAnalyzing();
+  void SearchLostDrives(CVolume& volume);
+  void Recover();
+  void OnStartRecovery();
+  void TryToOpen();
+  void ResetSize();
+  void SetNewSize();
+  void ShowInformation();
+  // Before a rescan: the views forget the drives whose records it frees.
+  void ForgetEnumeratedDrives();
+  // The recovery jobs ask their questions through this window while it lives.
+  void AttachPrompter();
+  void DetachPrompter();
   // The drive menu on a drive node, the File menu on any other.
   void ShowTreeMenu(LPARAM screenPoint);
+  // The File menu on the file list's objects.
+  void ShowListMenu(LPARAM screenPoint);
   void ToggleView(int id);
 
   int32_t mode_;
@@ -120,6 +140,7 @@ class CMainFrame : public CCustomWindow, public CMessageFilter, public CIdleHand
   CPaneContainer legendPane_;
   CHtmlPane legend_;
   std::vector<HBITMAP> menuBitmaps_;
+  std::unique_ptr<IRecoveryPrompter> prompter_;
 };
 
 }  // namespace ui
