@@ -7,7 +7,8 @@
 //    drive; Step 2 unchecks "Documents"; Step 5 scans the file system (counters and progress
 //    log fill); Step 6 shows the found folders and recovers a deleted photo, byte for byte;
 //    Step 7 scans the sectors without finding the lost document; Step 8 shows "Lost files"
-//    and asks text 222 when left without a recovery; the Finish page counts what was found
+//    and asks text 222 when left without a recovery (also after a Recover dialog that was
+//    cancelled); the Finish page counts what was found
 //    and recovered, and "Process Another Drive" goes back to Step 1.
 // 2. AutoPilot: from Step 4 on the wizard runs both passes and recovers every deleted and
 //    lost file by itself and ends on the Finish page.
@@ -322,34 +323,17 @@ void RecoverOneDeletedFile(const Program& program, HWND sheet, const Fixture& fi
   const bool written =
       WaitFor([&] { return SameBytes(target, fixture.files + original); }, kTimeoutMs);
   Check(written, "the deleted photo is recovered byte for byte to " + Narrow(target));
-  // The progress dialog ends the run; it is closed when it offers to.
+  // The progress dialog stays open at the end of the run with its result and OK.
   HWND progress = nullptr;
-  WaitFor(
-      [&] {
-        progress = FindTopWindow(process, L"#32770", L"Recovering files");
-        return progress != nullptr;
-      },
-      5000);
-  if (progress) {
-    Screenshot(progress, L"wizard-6-progress.bmp");
-    WaitFor(
-        [&] {
-          if (!IsWindow(progress)) return true;
-          Click(progress, IDOK);
-          Click(progress, IDCANCEL);
-          return false;
-        },
-        kTimeoutMs);
-  }
-  // A question of the progress dialog at the end (open the folder?) is answered No.
-  if (HWND question = FindTopWindow(process, L"#32770", nullptr); question && question != sheet)
-    Click(question, IDNO);
-  WaitFor(
-      [&] {
-        return FindTopWindow(process, L"#32770", L"Lumenard") == sheet &&
-               GetForegroundWindow() != progress;
-      },
-      5000);
+  WaitFor([&] { return (progress = FindTopWindow(process, L"#32770", L"Recovering files...")); },
+          kTimeoutMs);
+  if (!progress) return Fail("Recover shows no progress dialog");
+  HWND ok = GetDlgItem(progress, IDOK);
+  Check(WaitFor([&] { return IsWindowVisible(ok) != FALSE; }, kTimeoutMs),
+        "the progress dialog ends with OK");
+  Screenshot(progress, L"wizard-6-recovered.bmp");
+  Click(progress, IDOK);
+  Check(WaitFor([&] { return !IsWindow(progress); }, kTimeoutMs), "OK closes the progress dialog");
 }
 
 // ---- scenario 1: by hand
@@ -418,6 +402,16 @@ void WalkByHand(const std::wstring& programPath, const Fixture& fixture) {
           "no lost document: its group was unchecked");
   }
   Screenshot(sheet, L"wizard-8-lost.bmp");
+  // Recover pressed and its dialog cancelled recovers nothing: leaving still asks.
+  Click(page, kRecoverButton);
+  HWND recover = nullptr;
+  WaitFor([&] { return (recover = FindTopWindow(process, L"#32770", L"Recover")) != nullptr; },
+          kTimeoutMs);
+  Check(recover != nullptr, "Recover on Step 8 shows the Recover dialog");
+  if (recover) {
+    Click(recover, IDCANCEL);
+    WaitFor([&] { return !IsWindow(recover); }, kTimeoutMs);
+  }
   Press(sheet, PSBTN_NEXT);
   HWND question = WaitForMessageBox(process, L"Confirmation", kLeaveSectorsPage, kTimeoutMs);
   Check(question != nullptr, "leaving Step 8 without a recovery asks text 222");
