@@ -124,6 +124,7 @@ bool CWizardMode_Main::Create() {
   // Lines carry no time in wizard mode; the wizard runs each pass on its own request.
   if (g_pLog) g_pLog->SetTimestamps(false);
   if (g_pApp) g_pApp->Settings.AutoSectorScan = 0;
+  if (g_pComputer) tally_.Begin(g_pComputer->MainJob);
   AddOwnControls();
   Layout();
   RestorePlacement();
@@ -288,7 +289,15 @@ bool CWizardMode_Main::OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam
         g_pComputer->Analysis.StopAnalysis(*g_pComputer->SelectedVolume);
       for (auto& page : pages_) page->OnSheetMessage(message, wParam, lParam);
       return true;
+    case UM_FOUND_OBJECT:
+    case UM_FOUND_VOLUME_ADDED:
+      // Every page with a view keeps it up to date, shown or not.
+      for (auto& page : pages_) page->OnSheetMessage(message, wParam, lParam);
+      return true;
     case UM_START_RECOVERY:
+      tally_.Observe();
+      if (CWizardPage* page = CurrentPage()) page->OnSheetMessage(message, wParam, lParam);
+      return true;
     case UM_DEVICE_CHANGE:
       if (CWizardPage* page = CurrentPage()) page->OnSheetMessage(message, wParam, lParam);
       return true;

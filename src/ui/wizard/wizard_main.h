@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/message_target.h"
+#include "recovery/recovery_tally.h"
 #include "ui/framework/message_loop.h"
 #include "ui/wizard/wizard_left_bar.h"
 #include "ui/wizard/wizard_page.h"
@@ -48,6 +49,8 @@ class CWizardMode_Main : public CMessageFilter {
   bool GoTo(int templateId) const;
   // Both scan pages and both result pages forget the last scan.
   void ResetScanPages();
+  // What the recoveries of the drive in hand wrote (the Finish page shows it).
+  CRecoveryTally& Tally() { return tally_; }
 
   // Called by the pages.
   void OnPageInitialised(CWizardPage& page);
@@ -76,6 +79,7 @@ class CWizardMode_Main : public CMessageFilter {
   void OnGone();
 
   WizardPageList pages_;
+  CRecoveryTally tally_;
   HWND sheet_ = nullptr;
   IMessageTarget* target_ = nullptr;
   CWizardMode_LeftBar leftBar_;

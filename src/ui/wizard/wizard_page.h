@@ -46,8 +46,9 @@ class CWizardPage {
   HPROPSHEETPAGE CreatePage(CWizardMode_Main& sheet);
   CWizardMode_Main& Sheet() const { return *sheet_; }
 
-  // Messages of the engine that the sheet passes on: the end of a pass (32875, 32876) to every
-  // page, the start of a recovery (33073) and a device change (33274) to the current page.
+  // Messages of the engine that the sheet passes on: the end of a pass (32875, 32876), a found
+  // object (33268) and a found volume (33270) to every page, the start of a recovery (33073)
+  // and a device change (33274) to the current page.
   // True when the page handled it.
   virtual bool OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam) { return false; }
   // The scan pages forget the last scan (both at once, before the drive's store is cleared);
