@@ -60,12 +60,11 @@ void CWizardResultPage::OnInit() {
 }
 
 void CWizardResultPage::CreateView() {
-  // The view lives in a holder over the placeholder: the folder tree on the left, the panes
-  // of the selection on the right. The holder passes the controls' notifications on.
-  if (!holder_.CreateChild(Handle())) return;
-  if (!rightHost_.CreateChild(holder_.Handle(), WS_EX_CLIENTEDGE)) return;
+  // The view's tree and the host of its right panes are children of the page itself, over
+  // the placeholder: what the view posts to its parent comes back to it through the page.
+  if (!rightHost_.CreateChild(Handle(), WS_EX_CLIENTEDGE)) return;
   view_ = std::make_unique<CVolumeExploreView>();
-  if (!view_->Create(holder_.Handle())) {
+  if (!view_->Create(Handle())) {
     view_.reset();
     return;
   }
@@ -73,24 +72,21 @@ void CWizardResultPage::CreateView() {
     if (view_) view_->LayoutRightPane();
   });
   view_->SetRightPaneHost(rightHost_.Handle());
-  holder_.SetSizeHandler([this](int width, int height) {
-    if (!view_) return;
-    const int tree = std::min(kTreeWidth, width);
-    ::MoveWindow(view_->Handle(), 0, 0, tree, height, TRUE);
-    rightHost_.Move(tree, 0, width - tree, height);
-  });
   Layout();
 }
 
 void CWizardResultPage::Layout() {
   HWND placeholder = Item(IDC_RESULT_VIEW);
-  if (!placeholder || !holder_.IsWindow()) return;
+  if (!placeholder || !view_) return;
   RECT rect;
   ::GetWindowRect(placeholder, &rect);
   ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
   ::InflateRect(&rect, -1, -1);
-  ::SetWindowPos(holder_.Handle(), HWND_TOP, rect.left, rect.top, rect.right - rect.left,
-                 rect.bottom - rect.top, 0);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  const int tree = std::min(kTreeWidth, width);
+  ::SetWindowPos(view_->Handle(), HWND_TOP, rect.left, rect.top, tree, height, 0);
+  ::SetWindowPos(rightHost_.Handle(), HWND_TOP, rect.left + tree, rect.top, width - tree, height,
+                 0);
 }
 
 void CWizardResultPage::OnSetActive() {

@@ -58,7 +58,6 @@ class CWizardResultPage : public CWizardPage {
   bool ConfirmLeave();
 
   const Pass pass_;
-  CContainerWindow holder_;
   CContainerWindow rightHost_;
   std::unique_ptr<CVolumeExploreView> view_;
   std::unique_ptr<IRecoveryPrompter> prompter_;
