@@ -156,8 +156,11 @@ void CWizardResultPage::RunRecovery() {
   if (!view_ || !g_pComputer) return;
   CRecovery& job = g_pComputer->MainJob;
   job.SetPrompter(prompter_.get());
+  // The end page sums up every run: the one before is banked before its counts go.
+  Sheet().Tally().Observe();
   if (!BeginRecovery(job, view_->RecoverySelection())) return;
   ShowRecoveryProgress(Handle(), job, ProgressMode::Recover);
+  Sheet().Tally().Observe();
   if (RunWroteFiles(job)) somethingRecovered_ = true;
   view_->InvalidateObjects();
 }
@@ -198,6 +201,7 @@ void CWizardResultPage::StartAutoPilot() {
   if (!drive || !g_pComputer || autoPilot_) return;
   CRecovery& job = g_pComputer->MainJob;
   job.SetPrompter(prompter_.get());
+  Sheet().Tally().Observe();
   autoPilot_ = std::make_unique<CAutoPilotRun>(job);
   if (!autoPilot_->Start(*drive)) {
     // Nothing deleted or lost was found, or the run could not start: the end page tells.
@@ -215,6 +219,7 @@ void CWizardResultPage::StartAutoPilot() {
 void CWizardResultPage::PollAutoPilot() {
   if (!autoPilot_ || !autoPilot_->Finished()) return;
   ::KillTimer(Handle(), kAutoPilotTimer);
+  Sheet().Tally().Observe();
   if (g_pComputer && RunWroteFiles(g_pComputer->MainJob)) somethingRecovered_ = true;
   SetItemText(IDC_RESULT_AUTOPILOT, u"AutoPilot has recovered the files.");
   EnableBackNext(true, true);
