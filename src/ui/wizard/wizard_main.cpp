@@ -23,7 +23,7 @@ namespace ui {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x57495A;
-constexpr int kLeftBarWidth = 150;
+constexpr int kLeftBarWidth = 170;
 constexpr int kMargin = 7;
 // The sheet's own controls that the layout moves around.
 constexpr int kBottomLine = 12326;
@@ -188,6 +188,10 @@ void CWizardMode_Main::Layout() {
     if (child == menuButton_ || child == link_ || child == leftBar_.Handle()) continue;
     const RECT rect = WindowRectIn(sheet_, child);
     const int id = ::GetDlgCtrlID(child);
+    if (IsPage(child)) {
+      pagePlace_ = rect;
+      ::OffsetRect(&pagePlace_, kLeftBarWidth, 0);
+    }
     if (id == kBottomLine || id == kHeaderLine)
       ::MoveWindow(child, 0, rect.top, client.right, rect.bottom - rect.top, FALSE);
     else
@@ -218,6 +222,12 @@ void CWizardMode_Main::CentreOnce() {
   const int left = std::max<int>(area.left, area.left + (area.right - area.left - width) / 2);
   const int top = std::max<int>(area.top, area.top + (area.bottom - area.top - height) / 2);
   ::SetWindowPos(sheet_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool CWizardMode_Main::IsPage(HWND window) const {
+  for (const auto& page : pages_)
+    if (page->Handle() == window) return true;
+  return false;
 }
 
 CWizardPage* CWizardMode_Main::Page(size_t index) const {
@@ -265,7 +275,15 @@ void CWizardMode_Main::OnPageInitialised(CWizardPage& page) {
     ::SendMessageW(sheet_, UM_WIZARD_PAGE_INITIALISED, 0, reinterpret_cast<LPARAM>(page.Handle()));
 }
 
-void CWizardMode_Main::OnPageActivated(CWizardPage& page) { leftBar_.SetCurrent(IndexOf(&page)); }
+void CWizardMode_Main::OnPageActivated(CWizardPage& page) {
+  tally_.Observe();
+  leftBar_.SetCurrent(IndexOf(&page));
+  // The system places a page where the sheet had it before the bar was added: right of it.
+  if (pagePlace_.right > pagePlace_.left && page.Handle())
+    ::SetWindowPos(page.Handle(), nullptr, pagePlace_.left, pagePlace_.top,
+                   pagePlace_.right - pagePlace_.left, pagePlace_.bottom - pagePlace_.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 void CWizardMode_Main::RequestClose() {
   if (sheet_ && !closing_) ::PostMessageW(sheet_, WM_CLOSE, 0, 0);

@@ -70,6 +70,7 @@ class CWizardMode_Main : public CMessageFilter {
   void AddOwnControls();
   void Layout();
   void CentreOnce();
+  bool IsPage(HWND window) const;
   bool OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnSheetCommand(int id);
   void ShowMenu();
@@ -86,6 +87,8 @@ class CWizardMode_Main : public CMessageFilter {
   HWND menuButton_ = nullptr;
   HWND link_ = nullptr;
   HFONT font_ = nullptr;
+  // Where every page goes once the bar is beside the pages (sheet client coordinates).
+  RECT pagePlace_{};
   bool centred_ = false;
   bool laidOut_ = false;
   bool closing_ = false;

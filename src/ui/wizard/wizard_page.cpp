@@ -46,7 +46,8 @@ HPROPSHEETPAGE CWizardPage::CreatePage(CWizardMode_Main& sheet) {
 void CWizardPage::OnSetActive() { EnableBackNext(true, true); }
 
 void CWizardPage::SetWizButtons(DWORD buttons) const {
-  if (sheet_) sheet_->SetWizButtons(buttons);
+  // The first page turns while the sheet is still being made: its window is the parent.
+  if (page_) ::PostMessageW(::GetParent(page_), PSM_SETWIZBUTTONS, 0, buttons);
 }
 
 void CWizardPage::EnableBackNext(bool back, bool next) const {

@@ -67,7 +67,8 @@ void CWizardMode_Step1::Layout() {
 
 void CWizardMode_Step1::OnSetActive() {
   if (view_) view_->Refresh();
-  UpdateButtons();
+  // The sheet counts this page as the current one only once the turn is over.
+  EnableBackNext(true, ReadyDrive() != nullptr);
 }
 
 CVolume* CWizardMode_Step1::ReadyDrive() const {
