@@ -202,6 +202,15 @@ inline HTREEITEM FindTreeItemIn(HANDLE process, HWND window, const std::wstring&
   return nullptr;
 }
 
+// Opens item and every item below it (the view fills a folder's node when it opens).
+inline void ExpandAll(HWND tree, HTREEITEM item, int depth = 0) {
+  if (!item || depth > 16) return;
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+  for (HTREEITEM child = TreeView_GetChild(tree, item); child;
+       child = TreeView_GetNextSibling(tree, child))
+    ExpandAll(tree, child, depth + 1);
+}
+
 // Every item's text below item, depth first (for failure messages).
 inline void CollectTreeTexts(HANDLE process, HWND tree, HTREEITEM item, int depth,
                              std::string& out) {

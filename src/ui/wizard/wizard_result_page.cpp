@@ -82,6 +82,8 @@ void CWizardResultPage::Layout() {
   ::GetWindowRect(placeholder, &rect);
   ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&rect), 2);
   ::InflateRect(&rect, -1, -1);
+  // The placeholder only marks the place: a static that stayed would paint over the view.
+  ::ShowWindow(placeholder, SW_HIDE);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
   const int tree = std::min(kTreeWidth, width);
   ::SetWindowPos(view_->Handle(), HWND_TOP, rect.left, rect.top, tree, height, 0);
