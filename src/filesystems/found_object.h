@@ -13,6 +13,8 @@ constexpr uint16_t FoundDeleted = 0x0001;
 constexpr uint16_t FoundFolder = 0x0002;
 constexpr uint16_t FoundHasDeleted = 0x0010;
 constexpr uint16_t FoundNamed = 0x0080;
+// Checked in the folder tree: Recover takes the marked objects and everything below them.
+constexpr uint16_t FoundMarked = 0x0100;
 constexpr uint16_t FoundFragment = 0x0200;
 // A lost object whose size its own header gave: the store keeps it instead of inferring one.
 constexpr uint16_t FoundSizeFromHeader = 0x0800;

@@ -1,19 +1,25 @@
-// The drive tree of the explorer window: "My Computer" with the disks, their lettered drives,
-// partitions, found volumes and virtual drives below them, the loaded drive images, and the
-// Recycle Bin. Selecting a drive shows the pane of its kind in the right-pane host: the drive's
-// facts, the Recycle Bin's items, or the start page.
+// The explorer view: the folder tree on the left ("My Computer" with the disks, their lettered
+// drives, partitions, found volumes and virtual drives below them, the loaded drive images, the
+// Recycle Bin, and the found folders of analysed drives) and the right-pane host, which shows
+// the pane of the selection: a drive's facts, the Recycle Bin's items, the start page, or the
+// files of a found folder.
 #pragma once
 
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <map>
+#include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "recovery/recovery.h"
+#include "ui/explorer/files_tree_view.h"
 
 class CVolume;
-class IRecoverySelection;
 struct FoundObject;
+class CFilesListView;
+class CExplorerSelection;
 
 class CVolumeInfoView;
 class CRecycleBinView;
@@ -23,6 +29,8 @@ class CMyComputerView;
 enum class RightPaneKind : int {
   None = 0,
   FileList = 1,
+  // The files of a found folder.
+  FolderFiles = 2,
   VolumeInfo = 4,
   DriveInfo = 5,
   RecycleBin = 7,
@@ -40,7 +48,8 @@ class CVolumeExploreView {
   CVolumeExploreView& operator=(const CVolumeExploreView&) = delete;
 
   // Creates the tree as a child of parent, which receives UM_CURRENT_OBJECT_CHANGED on every
-  // change of the selection.
+  // change of the selection and the commands the keys give (Try To Open). parent must pass
+  // back to OnMessage what the view posts to it (UM_TOGGLE_MARK, UM_FOUND_OBJECT).
   bool Create(HWND parent);
   HWND Handle() const { return tree_; }
   // The drive of the selected node; null when none (or a pseudo-drive) is selected.
@@ -83,6 +92,14 @@ class CVolumeExploreView {
   // Every object shown changed (sizes reset or set): repaint the list and the tree.
   void InvalidateObjects();
 
+  // The folder tree itself (its nodes, marks and items).
+  CFilesTreeView& FilesTree() { return filesTree_; }
+  // The found folder whose files the list shows; null when none.
+  FoundObject* ShownFolder() const;
+  // Building a recovery list failed part-way.
+  bool ListIncomplete() const { return listIncomplete_; }
+  IRecoverySelection::Control FocusedControl() const { return focused_; }
+
   // The tree's reactions to the messages the frame passes on: TVN_SELCHANGED and the
   // right-click menu of WM_NOTIFY, UM_FOUND_VOLUME_ADDED, UM_DEVICE_CHANGE, UM_FOUND_OBJECT,
   // UM_TOGGLE_MARK, UM_VIEW_KEY, UM_VIEW_FOCUS. True when handled.
@@ -91,19 +108,61 @@ class CVolumeExploreView {
 
  private:
   void OnSelectionChanged(HTREEITEM item);
+  void ShowFolderFiles(CVolume& volume, HTREEITEM item);
   void ShowRightPane(RightPaneKind kind, CVolume* volume);
   HTREEITEM InsertVolume(HTREEITEM parent, CVolume* volume);
   CVolume* VolumeOfItem(HTREEITEM item) const;
   HWND RightPaneWindow(RightPaneKind kind) const;
   void HidePane(RightPaneKind kind);
+  bool EnsureFileList();
+  void DetachList();
+
+  // Found-object notifications.
+  void StartGeneration();
+  void PostBarrier();
+  CVolume* NotifiedVolume() const;
+  void OnFoundObject(WPARAM wParam, LPARAM kind);
+  void OnFoundAdded(CVolume& volume, FoundObject& object);
+  void OnLostAdded(CVolume& volume, FoundObject& object);
+  void OnLostFolderAdded(CVolume& volume, FoundObject& folder);
+  void OnLostFolderResolved(CVolume& volume, FoundObject& folder);
+  void ShowFirstObjects(CVolume& volume);
+  void SelectAndExpand(HTREEITEM item);
+  bool ListShowsParentOf(const CVolume& volume, int32_t parentId) const;
+
+  // Keys and the list.
+  void OnViewKey(UINT key, HWND control);
+  void OpenFromList();
+  void SelectParentFolder();
+  void MoveFocus(HWND from);
+  std::vector<FoundObject*> SelectedOf(IRecoverySelection::Control control) const;
 
   HWND parent_ = nullptr;
   HWND tree_ = nullptr;
   HWND host_ = nullptr;
-  HIMAGELIST images_ = nullptr;
+  CFilesTreeView filesTree_;
+  std::unique_ptr<CFilesListView> fileList_;
   // Set while the tree is rebuilt: its selection notifications then mean nothing.
   bool refreshing_ = false;
-  std::map<const CVolume*, HTREEITEM> items_;
+
+  // The folder the list shows, kept as the tree's key: a key outlives nothing it names.
+  CVolume* listVolume_ = nullptr;
+  CFilesTreeView::Key listFolderKey_ = 0;
+  // The object clicked in the list; cleared with the list.
+  FoundObject* listObject_ = nullptr;
+  IRecoverySelection::Control focused_ = IRecoverySelection::Control::FolderTree;
+  bool listIncomplete_ = false;
+  std::unique_ptr<CExplorerSelection> selection_;
+
+  // Notifications posted before the last reset may name freed records: they are ignored until
+  // the barrier posted at the reset comes through the queue behind them.
+  uint32_t generation_ = 0;
+  bool awaitingBarrier_ = false;
+  bool barrierPosted_ = false;
+  CVolume* analysisVolume_ = nullptr;
+  bool firstObjectPending_ = false;
+  bool firstLostPending_ = false;
+
   RightPaneKind currentPane_ = RightPaneKind::None;
   RightPaneKind previousPane_ = RightPaneKind::None;
   std::unique_ptr<CVolumeInfoView> infoView_;
