@@ -65,6 +65,7 @@ constexpr NumberedText kLanguageStrings[] = {
     {174, u"GetPartitionInfo error on volume [%s]"},
     {175, u"KBytes"},
     {176, u"Deleted"},
+    {177, u"Live"},
     {179, u"Found %s volume at: %I64d"},
     {180, u"Volume %c: Medium connected!"},
     {181, u"Drive %c: Medium removed!"},

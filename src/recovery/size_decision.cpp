@@ -4,6 +4,7 @@
 
 #include "recovery/recovery.h"
 #include "recovery/recovery_log.h"
+#include "recovery/size_question.h"
 #include "signatures/file_types.h"
 #include "volumes/computer.h"
 #include "volumes/volume.h"
@@ -18,29 +19,16 @@ const FileTypeDatabase* Types(CRecovery& job) {
 
 // The volume's object positions in order, made once per run from the store: the size question
 // of a run of many lost files would otherwise walk the store for each.
-const std::vector<std::pair<int64_t, int16_t>>& Positions(CRecovery& job) {
+const ObjectPositions& Positions(CRecovery& job) {
   CRecovery::RunState& run = job.Run;
   if (run.PositionsMade) return run.Positions;
   run.PositionsMade = true;
-  FoundObjectStore& store = job.SourceVolume->Store;
-  FoundObjectStore::Guard guard = store.Lock();
-  // Every found object counts, folders too, as in the store's own order by position; the
-  // nodes the store makes for the tree lie nowhere.
-  for (const FoundObject* object : store.AllObjects())
-    if (!(object->Flags & FoundDriveNode) && object->Id >= 0 && object->Start > 0)
-      run.Positions.emplace_back(object->Start, object->FileTypeId);
-  std::sort(run.Positions.begin(), run.Positions.end());
+  run.Positions = SortedObjectPositions(job.SourceVolume->Store);
   return run.Positions;
 }
 
-// The distance to the next file after position (of the type, when one is given); -1 when none.
 int64_t DistanceToNext(CRecovery& job, int64_t position, const int16_t* type) {
-  const auto& positions = Positions(job);
-  auto next = std::upper_bound(positions.begin(), positions.end(),
-                               std::make_pair(position, std::numeric_limits<int16_t>::max()));
-  for (; next != positions.end(); ++next)
-    if (next->first > position && (!type || next->second == *type)) return next->first - position;
-  return -1;
+  return DistanceToNextObject(Positions(job), position, type);
 }
 
 int64_t TypicalBytes(const FileType* type) {

@@ -20,6 +20,15 @@ convert -size 480x300 gradient:'#1d3c6e'-'#3f7fbf' \
   -font Helvetica-Bold -pointsize 60 -fill white -gravity center -annotate +0-25 'Lumenard' \
   -font Helvetica -pointsize 20 -fill '#dce8f5' -annotate +0+35 'Professional data recovery tool.' \
   -colors 256 -type Palette BMP3:splash.bmp
+
+# Bitmap 276: the band across the top of the Recover dialog (267 x 37 dialog units), a folder
+# with an arrow coming out of it on the program's blue.
+convert -size 400x56 gradient:'#1d3c6e'-'#3f7fbf' -rotate 270 -resize 400x56\! \
+  -fill '#e0b040' -draw 'polygon 14,20 30,20 34,25 58,25 58,48 14,48' \
+  -fill '#7bd67f' -draw 'polygon 36,4 50,18 42,18 42,34 30,34 30,18 22,18' \
+  -font DejaVu-Sans-Bold -pointsize 24 -fill white -gravity west -annotate +72-6 'Lumenard' \
+  -font DejaVu-Sans -pointsize 12 -fill '#dce8f5' -annotate +74+16 'Recover your files to a safe place' \
+  -colors 256 -type Palette BMP3:recover_banner.bmp
 fi
 
 # Icons 247-255 of the explorer window's toolbar and menu, 24 and 16 pixels, drawn on a
