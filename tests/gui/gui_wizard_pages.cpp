@@ -237,7 +237,8 @@ void Step2StoresTheGroupsBoxes(const Program& program, HWND sheet) {
 
 void Step3StoresTheScope(HWND sheet) {
   HWND page = CurrentPage(sheet);
-  SendMessageW(GetDlgItem(page, kScanEntireDrive), BM_CLICK, 0, 0);
+  // Posted clicks, as a user's: the program saves its settings when its queue runs empty.
+  ClickAt(GetDlgItem(page, kScanEntireDrive), 5, 5);
   const bool stored = WaitFor(
       [&] { return WordAt(gui_testing::StoredRecord(), kScanModeOffset) == 0; }, kTimeoutMs);
   Check(stored && SendMessageW(GetDlgItem(page, kScanEntireDrive), BM_GETCHECK, 0, 0) == 1,

@@ -86,6 +86,7 @@ CWizardMode_Main* CWizardMode_Main::Open(WizardPageList pages) {
 
 CWizardMode_Main::~CWizardMode_Main() {
   if (font_) ::DeleteObject(font_);
+  if (headerBitmap_) ::DeleteObject(headerBitmap_);
 }
 
 bool CWizardMode_Main::Create() {
@@ -108,7 +109,15 @@ bool CWizardMode_Main::Create() {
   header.pszCaption = platform::W(title.c_str());
   header.nPages = static_cast<UINT>(handles.size());
   header.phpage = handles.data();
-  header.pszbmHeader = MAKEINTRESOURCEW(IDB_WIZARD_HEADER);
+  // Loaded here rather than by the system: some versions of the common controls skip a
+  // header bitmap given by its resource number.
+  headerBitmap_ =
+      static_cast<HBITMAP>(::LoadImageW(CModule::Instance(), MAKEINTRESOURCEW(IDB_WIZARD_HEADER),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (headerBitmap_) {
+    header.dwFlags |= PSH_USEHBMHEADER;
+    header.hbmHeader = headerBitmap_;
+  }
   header.pfnCallback = &SheetCallback;
   sheet_ = reinterpret_cast<HWND>(::PropertySheetW(&header));
   if (!sheet_ || reinterpret_cast<INT_PTR>(sheet_) == -1) {

@@ -87,6 +87,7 @@ class CWizardMode_Main : public CMessageFilter {
   HWND menuButton_ = nullptr;
   HWND link_ = nullptr;
   HFONT font_ = nullptr;
+  HBITMAP headerBitmap_ = nullptr;
   // Where every page goes once the bar is beside the pages (sheet client coordinates).
   RECT pagePlace_{};
   bool centred_ = false;
