@@ -134,6 +134,7 @@ bool CWizardMode_Main::Create() {
   if (g_pLog) g_pLog->SetTimestamps(false);
   if (g_pApp) g_pApp->Settings.AutoSectorScan = 0;
   if (g_pComputer) tally_.Begin(g_pComputer->MainJob);
+  if (LanguageSectionHook hook = GetLanguageSectionHook()) hook(sheet_, u"Wizard.Main");
   AddOwnControls();
   Layout();
   RestorePlacement();
@@ -324,6 +325,10 @@ bool CWizardMode_Main::OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam
     case UM_START_RECOVERY:
       tally_.Observe();
       if (CWizardPage* page = CurrentPage()) page->OnSheetMessage(message, wParam, lParam);
+      return true;
+    case UM_WIZARD_CHECK_DRIVE:
+      if (CWizardPage* page = CurrentPage())
+        ::PostMessageW(page->Handle(), UM_WIZARD_CHECK_DRIVE, wParam, lParam);
       return true;
     case UM_DEVICE_CHANGE:
       if (CWizardPage* page = CurrentPage()) page->OnSheetMessage(message, wParam, lParam);

@@ -20,6 +20,9 @@ namespace ui {
 namespace {
 
 constexpr int kTreeWidth = 120;
+// A drive's state changes on the threads that query it: Next follows it while the page shows.
+constexpr UINT_PTR kReadyTimer = 324;
+constexpr UINT kReadyPollMs = 500;
 
 }  // namespace
 
@@ -68,7 +71,17 @@ void CWizardMode_Step1::Layout() {
 void CWizardMode_Step1::OnSetActive() {
   if (view_) view_->Refresh();
   // The sheet counts this page as the current one only once the turn is over.
-  EnableBackNext(true, ReadyDrive() != nullptr);
+  nextOffered_ = ReadyDrive() != nullptr;
+  EnableBackNext(true, nextOffered_);
+  ::SetTimer(Handle(), kReadyTimer, kReadyPollMs, nullptr);
+}
+
+void CWizardMode_Step1::OnKillActive() { ::KillTimer(Handle(), kReadyTimer); }
+
+void CWizardMode_Step1::OnTimer(UINT_PTR id) {
+  if (id != kReadyTimer) return;
+  const bool ready = ReadyDrive() != nullptr;
+  if (ready != nextOffered_) UpdateButtons();
 }
 
 CVolume* CWizardMode_Step1::ReadyDrive() const {
@@ -78,7 +91,8 @@ CVolume* CWizardMode_Step1::ReadyDrive() const {
 
 void CWizardMode_Step1::UpdateButtons() {
   if (!IsActive()) return;
-  EnableBackNext(true, ReadyDrive() != nullptr);
+  nextOffered_ = ReadyDrive() != nullptr;
+  EnableBackNext(true, nextOffered_);
 }
 
 bool CWizardMode_Step1::SelectDrive() {

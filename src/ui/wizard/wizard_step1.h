@@ -24,6 +24,8 @@ class CWizardMode_Step1 : public CWizardPage {
  protected:
   void OnInit() override;
   void OnSetActive() override;
+  void OnKillActive() override;
+  void OnTimer(UINT_PTR id) override;
   PageTurn OnWizardNext() override;
   bool OnCommand(int id, int code, HWND control) override;
   bool OnNotify(const NMHDR& header, LRESULT& result) override;
@@ -42,6 +44,7 @@ class CWizardMode_Step1 : public CWizardPage {
   CContainerWindow holder_;
   CContainerWindow rightHost_;
   std::unique_ptr<CVolumeExploreView> view_;
+  bool nextOffered_ = false;
 };
 
 }  // namespace ui
