@@ -5,6 +5,7 @@
 // 1. By hand: the default start shows the Welcome page; Next on Step 1 waits for a ready
 //    drive; Step 2 unchecks "Documents"; Step 5 scans the file system (counters and progress
 //    log fill); Step 6 shows the found folders and recovers a deleted photo, byte for byte;
+//    Back to Step 5 and its question 223 lead to Step 2, and Step 5 scans anew;
 //    Step 7 scans the sectors without finding the lost document; Step 8 shows "Lost files"
 //    and asks text 222 when left without a recovery (also after a Recover dialog that was
 //    cancelled); the Finish page counts what was found and recovered, and "Process Another
@@ -75,6 +76,9 @@ constexpr int kFinishRecovered = 1180;
 constexpr int kAnotherDrive = 1030;
 
 constexpr wchar_t kImageName[] = L"wizard-fat.dsk";
+constexpr wchar_t kStartFromBeginning[] =
+    L"You are not allowed to change options after recovery is started. Do you want to start "
+    L"recovery from begining?";
 constexpr wchar_t kLeaveSectorsPage[] =
     L"You haven't restored any of the files. Please make sure that you have marked all required "
     L"files and pressed the \"Recover\" button in the current dialogue. Do you want to move on "
@@ -328,6 +332,60 @@ void RecoverOneDeletedFile(const Program& program, HWND sheet, const Fixture& fi
   Check(WaitFor([&] { return !IsWindow(progress); }, kTimeoutMs), "OK closes the progress dialog");
 }
 
+// Back on Step 5 asks text 223; Yes goes to Step 2, and entering Step 5 again scans anew while
+// Step 6 still shows the objects of the first scan: it lets go of them before they are freed
+// and shows the new ones.
+bool StartAgainFromStep2(const Program& program, HWND sheet) {
+  const DWORD process = program.info.dwProcessId;
+  Press(sheet, PSBTN_BACK);
+  if (!WaitForPageIndex(sheet, Step5)) {
+    Fail("Back on Step 6 does not lead to Step 5");
+    return false;
+  }
+  for (const int answer : {IDNO, IDYES}) {
+    Press(sheet, PSBTN_BACK);
+    HWND question = WaitForMessageBox(process, L"Confirmation", kStartFromBeginning, kTimeoutMs);
+    if (!question) {
+      Fail("Back on Step 5 does not ask text 223");
+      return false;
+    }
+    if (answer == IDNO) Screenshot(question, L"wizard-5-back-question.bmp");
+    Answer(question, answer);
+    if (answer == IDNO) {
+      Sleep(500);
+      Check(PageIndexOf(sheet) == Step5, "No stays on Step 5");
+    }
+  }
+  if (!WaitForPageIndex(sheet, Step2)) {
+    Fail("Yes does not lead back to Step 2");
+    return false;
+  }
+  if (!Next(sheet, Step3, "Step 3") || !Next(sheet, Step4, "Step 4") ||
+      !Next(sheet, Step5, "Step 5 again"))
+    return false;
+  HWND page = CurrentPage(sheet);
+  if (!WaitForScan(sheet, "the second file-system scan")) return false;
+  const std::wstring log = ItemTextOf(page, kScanLog);
+  const size_t first = log.find(L"Beginning file system analysis.");
+  Check(first != std::wstring::npos &&
+            log.find(L"Beginning file system analysis.", first + 1) == std::wstring::npos,
+        "the progress log was emptied and shows the new scan once");
+  if (!Next(sheet, Step6, "Step 6 again")) return false;
+  page = CurrentPage(sheet);
+  HWND tree = nullptr;
+  HTREEITEM photos = nullptr;
+  WaitFor(
+      [&] {
+        HTREEITEM drive = FindTreeItemIn(program.info.hProcess, page, kImageName, &tree);
+        if (drive) ExpandAll(tree, drive);
+        return (photos = FindTreeItemIn(program.info.hProcess, page, L"Photos", &tree));
+      },
+      kTimeoutMs);
+  Check(photos != nullptr, "Step 6 shows the folders of the new scan");
+  Screenshot(sheet, L"wizard-6-again.bmp");
+  return true;
+}
+
 // ---- scenario 1: by hand
 
 void WalkByHand(const std::wstring& programPath, const Fixture& fixture) {
@@ -369,6 +427,7 @@ void WalkByHand(const std::wstring& programPath, const Fixture& fixture) {
 
   if (!Next(sheet, Step6, "Step 6")) return;
   RecoverOneDeletedFile(program, sheet, fixture, destination);
+  if (!StartAgainFromStep2(program, sheet)) return;
   if (!Next(sheet, Step7, "Step 7 (no question after a recovery)")) return;
   page = CurrentPage(sheet);
   if (!WaitForScan(sheet, "the sector scan")) return;
