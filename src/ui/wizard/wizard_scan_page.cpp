@@ -98,6 +98,7 @@ void CWizardScanPage::Start() {
   if (!drive || !g_pComputer || Busy()) return;
   restart_ = false;
   passEnded_ = false;
+  stopped_ = false;
   scanned_ = drive;
   if (g_pApp) {
     // The requests of the explorer's Analyze command do not belong to a wizard pass.
@@ -119,6 +120,7 @@ void CWizardScanPage::Start() {
 void CWizardScanPage::Stop() {
   CVolume* drive = CurrentDrive();
   if (!drive || !g_pComputer) return;
+  stopped_ = true;
   if (g_pLog) g_pLog->LogString(kTextAborted);
   g_pComputer->Analysis.StopAnalysis(*drive);
   Refresh();
@@ -137,7 +139,8 @@ void CWizardScanPage::OnPassFinished() {
     g_pComputer->Analysis.StopAnalysis(*drive);
   passEnded_ = true;
   Refresh();
-  if (IsActive() && AutoPilotOn() && !Busy())
+  // AutoPilot goes on by itself, but not after the user stopped the scan.
+  if (IsActive() && AutoPilotOn() && !stopped_ && !Busy())
     ::PostMessageW(Sheet().Handle(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
 }
 

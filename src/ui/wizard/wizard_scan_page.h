@@ -64,6 +64,8 @@ class CWizardScanPage : public CWizardPage {
   int wizardButtons_ = -1;
   bool marquee_ = false;
   bool passEnded_ = false;
+  // The user pressed Stop during the last scan.
+  bool stopped_ = false;
 };
 
 // Step 5 "Scanning the file system...". Back asks first: going back to Step 2 starts the
