@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "filesystems/found_list_sort.h"
 #include "platform/text.h"
 
 namespace {
@@ -23,9 +24,17 @@ bool FoundListRows::Assign(std::vector<FoundObject*> objects) {
   objects.erase(std::remove(objects.begin(), objects.end(), nullptr), objects.end());
   objects.swap(rows_);
   rows_.shrink_to_fit();
+  std::vector<const FoundObject*> addressesBefore;
+  addressesBefore.swap(byAddress_);
   RebuildAddresses();
-  if (sorted_) Sort();
   const std::vector<FoundObject*>& before = objects;
+  if (sorted_ && byAddress_ == addressesBefore) {
+    // The same records (the refresh while an analysis runs): the rows keep the order shown
+    // rather than jumping about under the user's eyes as sizes are inferred.
+    rows_.swap(objects);
+    return true;
+  }
+  if (sorted_) Sort();
   return before.size() <= rows_.size() && std::equal(before.begin(), before.end(), rows_.begin());
 }
 
@@ -63,8 +72,10 @@ ptrdiff_t FoundListRows::Remove(const FoundObject* object) {
   const auto place = std::lower_bound(byAddress_.begin(), byAddress_.end(), object);
   if (!object || place == byAddress_.end() || *place != object) return kNoRow;
   byAddress_.erase(place);
-  const ptrdiff_t row = RowOf(object);
-  if (row != kNoRow) rows_.erase(rows_.begin() + row);
+  const auto found = std::find(rows_.begin(), rows_.end(), object);
+  if (found == rows_.end()) return kNoRow;
+  const ptrdiff_t row = found - rows_.begin();
+  rows_.erase(found);
   return row;
 }
 
@@ -105,7 +116,7 @@ void FoundListRows::Resort() {
   if (sorted_) Sort();
 }
 
-void FoundListRows::Sort() { SortFoundList(rows_, column_, reversed_); }
+void FoundListRows::Sort() { SortFoundRows(rows_, column_, reversed_); }
 
 SortArrow FoundListRows::ArrowOf(FoundListColumn column) const {
   if (!sorted_ || column != column_) return SortArrow::None;

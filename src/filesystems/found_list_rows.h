@@ -20,9 +20,10 @@ class FoundListRows {
  public:
   static constexpr ptrdiff_t kNoRow = -1;
 
-  // Replaces the rows (in the store's order); the user's sort, when there is one, is applied.
-  // True when the rows shown before are still the first rows, in the same order, so that row
-  // numbers kept elsewhere (the selection) still mean the same objects.
+  // Replaces the rows (in the store's order); the user's sort, when there is one, is applied,
+  // unless the records are the ones listed already: then their order stays. True when the rows
+  // shown before are still the first rows, in the same order, so that row numbers kept elsewhere
+  // (the selection) still mean the same objects.
   bool Assign(std::vector<FoundObject*> objects);
   // Appends at the end; false for null or an object already listed.
   bool Append(FoundObject* object);

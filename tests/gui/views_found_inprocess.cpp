@@ -265,6 +265,14 @@ std::vector<std::u16string> NamesOf(const std::vector<FoundObject*>& objects) {
   return names;
 }
 
+int ImageOf(HWND tree, HTREEITEM item) {
+  TVITEMW data{};
+  data.mask = TVIF_IMAGE;
+  data.hItem = item;
+  TreeView_GetItem(tree, &data);
+  return data.iImage;
+}
+
 LPARAM KeyOf(HWND tree, HTREEITEM item) {
   TVITEMW data{};
   data.mask = TVIF_PARAM;
@@ -372,8 +380,11 @@ TEST_F(FoundViewsTest, AnalysisOpensTheRootAndTheTreeFillsAsItIsExpanded) {
   EXPECT_EQ(TreeView_GetChild(tree, photos), nullptr);
   TreeView_Expand(tree, photos, TVE_EXPAND);
   EXPECT_EQ(ChildTexts(tree, photos), std::vector<std::wstring>{L"2019"});
-  // A folder holding only files has no children in the tree.
+  // A folder holding only files has no children in the tree; its deleted file, found after
+  // it, changed its picture to a folder holding deleted objects.
   HTREEITEM docs = FindChild(tree, root, L"Docs");
+  EXPECT_EQ(ImageOf(tree, docs), CFilesTreeView::kFoundImageBase + 4);
+  EXPECT_EQ(ImageOf(tree, photos), CFilesTreeView::kFoundImageBase + 3) << "open folder";
   TreeView_Expand(tree, docs, TVE_EXPAND);
   EXPECT_EQ(TreeView_GetChild(tree, docs), nullptr);
 

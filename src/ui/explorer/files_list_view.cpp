@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "filesystems/found_object_store.h"
 #include "filesystems/found_object_view.h"
 #include "filesystems/found_type_names.h"
+#include "platform/text.h"
 #include "ui/explorer/found_icons.h"
 #include "ui/framework/module.h"
 
@@ -36,8 +38,11 @@ constexpr size_t kMaxExtensionUnits = 64;
 std::u16string ShellTypeNameOf(std::u16string_view name, uint16_t attributes) {
   std::u16string probe = u"file";
   const size_t dot = name.rfind(u'.');
+  // In lower case, as the cache keys it: the first name of an extension must not decide how
+  // the type reads for all the others.
   if (dot != std::u16string_view::npos)
-    probe += name.substr(dot, std::min(kMaxExtensionUnits, name.size() - dot));
+    probe +=
+        platform::AsciiLower(name.substr(dot, std::min(kMaxExtensionUnits, name.size() - dot)));
   // Separators and wildcards in a name from the drive mean nothing to the type.
   std::replace_if(
       probe.begin(), probe.end(),
@@ -82,8 +87,10 @@ FoundListColumn ColumnOf(int column) {
 
 // Which objects were selected and focused, to be found again after their rows moved.
 struct CFilesListView::Snapshot {
-  std::vector<const FoundObject*> selected;  // ordered by address
+  std::vector<int> rows;                     // the selected rows
+  std::vector<const FoundObject*> selected;  // their objects, ordered by address
   bool all = false;
+  bool tooMany = false;  // more than are carried over one by one
   const FoundObject* focused = nullptr;
 };
 
@@ -103,8 +110,8 @@ bool CFilesListView::Create(HWND parent, HWND notify) {
   notify_ = notify ? notify : ::GetAncestor(parent, GA_ROOT);
   ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
-  ListView_SetExtendedListViewStyle(
-      list_, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
+  ListView_SetExtendedListViewStyle(list_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
   images_ = CreateFoundImageList();
   if (images_) ListView_SetImageList(list_, images_, LVSIL_SMALL);
   AddColumns();
@@ -138,11 +145,7 @@ void CFilesListView::Fill(FoundObjectStore& store, int32_t folderId) {
   }
   store_ = &store;
   folderId_ = folderId;
-  if (!sameFolder) {
-    restoring_ = true;
-    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    restoring_ = false;
-  }
+  if (!sameFolder) ForgetSelection();
   ShowCount();
   if (sameFolder && !rowsKept) RestoreSnapshot(snapshot);
   if (!sameFolder && !rows_.Objects().empty()) ListView_EnsureVisible(list_, 0, FALSE);
@@ -170,9 +173,7 @@ void CFilesListView::Remove(const FoundObject* object) {
 }
 
 void CFilesListView::Clear() {
-  restoring_ = true;
-  ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  restoring_ = false;
+  ForgetSelection();
   rows_.Clear();
   store_ = nullptr;
   folderId_ = 0;
@@ -184,8 +185,9 @@ void CFilesListView::Invalidate() {
 }
 
 void CFilesListView::ShowCount() {
-  ListView_SetItemCountEx(list_, static_cast<int>(rows_.Size()),
-                          LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  // The control counts rows in an int.
+  const size_t count = std::min<size_t>(rows_.Size(), static_cast<size_t>(INT_MAX));
+  ListView_SetItemCountEx(list_, static_cast<int>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 std::vector<FoundObject*> CFilesListView::SelectedObjects() const {
@@ -251,6 +253,7 @@ void CFilesListView::UpdateSortArrows() {
   }
 }
 
+// Row by row rather than for all rows at once: some list controls visit every row for that.
 CFilesListView::Snapshot CFilesListView::TakeSnapshot() const {
   Snapshot snapshot;
   snapshot.focused = FocusedObject();
@@ -260,18 +263,28 @@ CFilesListView::Snapshot CFilesListView::TakeSnapshot() const {
     snapshot.all = true;
     return snapshot;
   }
-  if (count > kMaxKeptSelection) return snapshot;
-  for (FoundObject* object : SelectedObjects()) snapshot.selected.push_back(object);
+  if (count > kMaxKeptSelection) {
+    snapshot.tooMany = true;
+    return snapshot;
+  }
+  for (int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+       row >= 0 && snapshot.rows.size() < count;
+       row = ListView_GetNextItem(list_, row, LVNI_SELECTED)) {
+    snapshot.rows.push_back(row);
+    if (FoundObject* object = rows_.At(row)) snapshot.selected.push_back(object);
+  }
   std::sort(snapshot.selected.begin(), snapshot.selected.end());
   return snapshot;
 }
 
+// After the rows moved: the rows selected before are cleared and the rows now showing the
+// selected objects are selected. A selection of every row stays as it is.
 void CFilesListView::RestoreSnapshot(const Snapshot& snapshot) {
+  if (snapshot.all) return;
   restoring_ = true;
-  ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  if (snapshot.all && rows_.Size() > 0) {
-    ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
-  } else if (!snapshot.selected.empty()) {
+  if (snapshot.tooMany) ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
+  for (int row : snapshot.rows) SelectRow(row, false);
+  if (!snapshot.selected.empty()) {
     const std::vector<FoundObject*>& objects = rows_.Objects();
     for (size_t row = 0; row < objects.size(); ++row) {
       if (std::binary_search(snapshot.selected.begin(), snapshot.selected.end(), objects[row]))
@@ -280,9 +293,26 @@ void CFilesListView::RestoreSnapshot(const Snapshot& snapshot) {
   }
   const ptrdiff_t focused = rows_.RowOf(snapshot.focused);
   if (focused != FoundListRows::kNoRow) {
-    if (snapshot.selected.empty() && !snapshot.all) SelectRow(static_cast<int>(focused), true);
+    if (snapshot.tooMany) SelectRow(static_cast<int>(focused), true);
     ListView_SetItemState(list_, static_cast<int>(focused), LVIS_FOCUSED, LVIS_FOCUSED);
   }
+  restoring_ = false;
+}
+
+void CFilesListView::ForgetSelection() {
+  restoring_ = true;
+  const int focused = ListView_GetNextItem(list_, -1, LVNI_FOCUSED);
+  if (focused >= 0) ListView_SetItemState(list_, focused, 0, LVIS_FOCUSED);
+  // No rows, no selection; the count is set again by the caller.
+  ListView_SetItemCountEx(list_, 0, LVSICF_NOSCROLL);
+  if (ListView_GetSelectedCount(list_) > 0) ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
+  restoring_ = false;
+}
+
+void CFilesListView::SelectAll() {
+  if (rows_.Size() == 0) return;
+  restoring_ = true;
+  ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
   restoring_ = false;
 }
 
@@ -377,8 +407,8 @@ void CFilesListView::ItemChanged(const NMLISTVIEW& change) {
 }
 
 void CFilesListView::KeyDown(const NMLVKEYDOWN& key) {
-  if (key.wVKey == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000) && rows_.Size() > 0) {
-    ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
+  if (key.wVKey == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
+    SelectAll();
     return;
   }
   if (notify_) ::PostMessageW(notify_, UM_VIEW_KEY, key.wVKey, reinterpret_cast<LPARAM>(list_));

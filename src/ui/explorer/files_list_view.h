@@ -63,6 +63,8 @@ class CFilesListView {
   FoundObject* FocusedObject() const;
   // Selects and focuses the first row when no row is selected; false when the list is empty.
   bool SelectFirstIfNone();
+  // Selects every row (Ctrl+A); the current object stays as it is.
+  void SelectAll();
   size_t Count() const { return rows_.Size(); }
   FoundObject* ObjectAt(int row) const { return rows_.At(row); }
 
@@ -90,6 +92,7 @@ class CFilesListView {
   void KeyDown(const NMLVKEYDOWN& key);
   Snapshot TakeSnapshot() const;
   void RestoreSnapshot(const Snapshot& snapshot);
+  void ForgetSelection();
   void SelectRow(int row, bool select);
 
   HWND list_ = nullptr;

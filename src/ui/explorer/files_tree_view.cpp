@@ -412,6 +412,22 @@ void CFilesTreeView::UpdateIcon(HTREEITEM item) {
   TreeView_SetItem(tree_, &data);
 }
 
+void CFilesTreeView::UpdateAncestorIcons(CVolume& volume, int32_t folderId) {
+  std::vector<HTREEITEM> items;
+  {
+    FoundObjectStore::Guard guard = volume.Store.Lock();
+    std::unordered_set<const FoundObject*> met;
+    for (FoundObject* folder = volume.Store.FindFolderById(folderId);
+         folder && IsShownFolder(*folder) && met.insert(folder).second &&
+         static_cast<int>(met.size()) <= kMaxRevealDepth;
+         folder = volume.Store.FindFolderById(folder->ParentId)) {
+      if (HTREEITEM item = ItemOfObject(folder)) items.push_back(item);
+      if (folder->ParentId == volume.RootRecord.Id) break;
+    }
+  }
+  for (HTREEITEM item : items) UpdateIcon(item);
+}
+
 void CFilesTreeView::ToggleMarkOfKey(Key key) {
   const Node* node = NodeOfKey(key);
   if (!node || !ObjectOf(*node)) return;

@@ -82,6 +82,9 @@ class CFilesTreeView : private IMarkTree {
   void RefreshVolume(CVolume& volume);
   // The icon of the item's folder again (flags changed).
   void UpdateIcon(HTREEITEM item);
+  // The icons of the shown folders from the one with the identifier up to the root (a deleted
+  // object below them changed their pictures).
+  void UpdateAncestorIcons(CVolume& volume, int32_t folderId);
 
   // Check marks: the key came with UM_TOGGLE_MARK.
   void ToggleMarkOfKey(Key key);

@@ -63,7 +63,8 @@ void DrawMark(HDC dc, Mark mark) {
   ::DeleteObject(brush);
 }
 
-// The icon drawn on white into a 32-bit bitmap, faded for deleted objects, with its mark.
+// The icon drawn on white into a 32-bit bitmap, faded for deleted objects (still plain to see
+// for the shell's pale file icon), with its mark.
 HBITMAP DrawPicture(HICON icon, const Picture& picture) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -89,7 +90,7 @@ HBITMAP DrawPicture(HICON icon, const Picture& picture) {
   auto* pixels = static_cast<uint8_t*>(bits);
   if (picture.look == Look::Deleted) {
     for (int i = 0; i < kSide * kSide * 4; ++i)
-      if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] + 510) / 3);
+      if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] + 255) / 2);
   }
   DrawMark(dc, picture.mark);
   ::GdiFlush();

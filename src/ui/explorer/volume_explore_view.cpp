@@ -554,6 +554,7 @@ void CVolumeExploreView::OnFoundAdded(CVolume& volume, FoundObject& object) {
   if (deleted) volume.Store.MarkDeletedAncestors(object);
   ShowFirstObjects(volume);
   if (folder) filesTree_.ShowFolder(volume, object);
+  if (deleted) filesTree_.UpdateAncestorIcons(volume, parentId);
   if (ListShowsParentOf(volume, parentId)) fileList_->Add(&object);
 }
 
@@ -582,11 +583,7 @@ void CVolumeExploreView::OnLostFolderAdded(CVolume& volume, FoundObject& folder)
 void CVolumeExploreView::OnLostFolderResolved(CVolume& volume, FoundObject& folder) {
   // The record already carries the real folder's fields; its item under "Lost folders" goes,
   // and the FoundAdded behind this message puts it where it belongs.
-  if (ListShowsParentOf(volume, IdLostFolders)) {
-    fileList_->Remove(&folder);
-    // Filled again from the store, which no longer lists it there, whatever the list kept.
-    fileList_->Fill(volume.Store, IdLostFolders);
-  }
+  if (ListShowsParentOf(volume, IdLostFolders)) fileList_->Remove(&folder);
   if (listObject_ == &folder) listObject_ = nullptr;
   HTREEITEM item = filesTree_.ItemOfObject(&folder);
   if (item && TreeView_GetSelection(tree_) == item) {
@@ -605,8 +602,7 @@ void CVolumeExploreView::OnViewKey(UINT key, HWND control) {
       if (fromList) OpenFromList();
       break;
     case VK_BACK:
-      if (fromList || control == tree_)
-        SelectParentFolder();
+      if (fromList || control == tree_) SelectParentFolder();
       break;
     case VK_TAB:
       MoveFocus(control);
