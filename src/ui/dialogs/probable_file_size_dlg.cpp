@@ -17,6 +17,13 @@ constexpr int kSizeRadios[] = {IDC_SIZE_DEFAULT, IDC_SIZE_NEXT_ANY, IDC_SIZE_NEX
 constexpr int kScopeRadios[] = {IDC_SIZE_SCOPE_THIS_FILE, IDC_SIZE_SCOPE_THIS_TYPE,
                                 IDC_SIZE_SCOPE_ANY_TYPE};
 
+// Checks one radio of a group and clears the others (the identifiers of a group are not in
+// one numeric range).
+template <size_t N>
+void CheckOnly(HWND dialog, const int (&group)[N], int checked) {
+  for (int id : group) ::CheckDlgButton(dialog, id, id == checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
 }  // namespace
 
 std::u16string KBytesText(int64_t bytes) {
@@ -32,9 +39,8 @@ bool CProbableFileSizeDlg::OnInit() {
   ui::CenterOnOwner(Handle());
   FillFacts();
   FillCustomSize();
-  ::CheckRadioButton(Handle(), IDC_SIZE_DEFAULT, IDC_SIZE_CUSTOM, IDC_SIZE_DEFAULT);
-  ::CheckRadioButton(Handle(), IDC_SIZE_SCOPE_THIS_FILE, IDC_SIZE_SCOPE_ANY_TYPE,
-                     IDC_SIZE_SCOPE_THIS_FILE);
+  CheckOnly(Handle(), kSizeRadios, IDC_SIZE_DEFAULT);
+  CheckOnly(Handle(), kScopeRadios, IDC_SIZE_SCOPE_THIS_FILE);
   EnableCustomSize();
   return true;
 }
@@ -130,7 +136,14 @@ bool CProbableFileSizeDlg::OnCommand(int id, int code, HWND control) {
     case IDC_SIZE_NEXT_ANY:
     case IDC_SIZE_NEXT_SAME:
     case IDC_SIZE_CUSTOM:
-      if (code == BN_CLICKED) EnableCustomSize();
+      if (code != BN_CLICKED) return true;
+      CheckOnly(Handle(), kSizeRadios, id);
+      EnableCustomSize();
+      return true;
+    case IDC_SIZE_SCOPE_THIS_FILE:
+    case IDC_SIZE_SCOPE_THIS_TYPE:
+    case IDC_SIZE_SCOPE_ANY_TYPE:
+      if (code == BN_CLICKED) CheckOnly(Handle(), kScopeRadios, id);
       return true;
     default:
       return false;

@@ -9,6 +9,9 @@ namespace ui {
 namespace {
 
 thread_local QuestionWindowReport* t_report = nullptr;
+// The window reported last, reported again when a message box over it has closed.
+thread_local HWND t_reported = nullptr;
+thread_local int t_reportedCancelId = IDCANCEL;
 
 int CALLBACK ChooserEvent(HWND window, UINT message, LPARAM, LPARAM data) {
   if (message != BFFM_INITIALIZED) return 0;
@@ -100,6 +103,8 @@ std::u16string GroupedDigits(int64_t number) {
 }
 
 int QuestionBox(HWND owner, const std::u16string& text, const std::u16string& caption, UINT type) {
+  const HWND below = t_reported;
+  const int belowCancelId = t_reportedCancelId;
   const UINT buttons = type & MB_TYPEMASK;
   t_boxCancelId = buttons == MB_YESNO ? IDNO : buttons == MB_OK ? IDOK : IDCANCEL;
   if (t_report) t_boxHook = ::SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, ::GetCurrentThreadId());
@@ -109,18 +114,26 @@ int QuestionBox(HWND owner, const std::u16string& text, const std::u16string& ca
     ::UnhookWindowsHookEx(t_boxHook);
     t_boxHook = nullptr;
   }
+  if (t_report && below) ReportQuestionWindow(below, belowCancelId);
   return answer;
 }
 
 ScopedQuestionReport::ScopedQuestionReport(QuestionWindowReport report)
     : previous_(t_report), report_(std::move(report)) {
   t_report = &report_;
+  t_reported = nullptr;
 }
 
-ScopedQuestionReport::~ScopedQuestionReport() { t_report = previous_; }
+ScopedQuestionReport::~ScopedQuestionReport() {
+  t_report = previous_;
+  t_reported = nullptr;
+}
 
 void ReportQuestionWindow(HWND window, int cancelId) {
-  if (t_report && *t_report) (*t_report)(window, cancelId);
+  if (!t_report || !*t_report) return;
+  t_reported = window;
+  t_reportedCancelId = cancelId;
+  (*t_report)(window, cancelId);
 }
 
 }  // namespace ui

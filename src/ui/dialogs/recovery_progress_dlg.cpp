@@ -96,6 +96,8 @@ void CRecoveryProgressDlg::OnRunEnded() {
   ended_ = true;
   ::KillTimer(Handle(), kTimerId);
   job_.Wait(0);
+  // A stop asked for elsewhere (the main window closing) ended the run early.
+  const bool stopped = job_.Status().RecoveryContinue == 0 && job_.Index.load() < listed_;
   StopRecovery(job_);
   if (stopping_) {
     Close(IDCANCEL);
@@ -112,7 +114,9 @@ void CRecoveryProgressDlg::OnRunEnded() {
   ::SendDlgItemMessageW(Handle(), IDC_PROGRESS_FILE_BAR, PBM_SETPOS, 100, 0);
   CWindow(Item(IDC_PROGRESS_TOTAL))
       .SetText(platform::Format(u"%d of %d", job_.Index.load(), listed_));
-  ShowCounts();
+  CWindow(Item(IDC_PROGRESS_COUNTS))
+      .SetText(stopped ? u"Recovery stopped." : u"Recovery completed.");
+  CWindow(Item(IDC_PROGRESS_FILE_LABEL)).SetText(u"Result:");
   CWindow(Item(IDC_PROGRESS_FILE))
       .SetText(RecoveryResultText(job_.RecoveredCount.load(), job_.IncompleteCount.load(),
                                   job_.FailedCount.load(), skipped));

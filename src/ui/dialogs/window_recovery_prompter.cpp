@@ -167,22 +167,26 @@ CWindowRecoveryPrompter::~CWindowRecoveryPrompter() {
 }
 
 SizeAnswer CWindowRecoveryPrompter::AskProbableSize(const SizeQuestion& question) {
+  // Kept by the asking thread: the prompter may be destroyed while it waits.
+  const std::shared_ptr<Shared> shared = shared_;
   auto answer = std::make_shared<SizeAnswer>();
-  HWND owner = shared_->owner;
-  const bool asked = shared_->Ask([answer, question, owner] {
+  HWND owner = shared->owner;
+  const bool asked = shared->Ask([answer, question, owner] {
     if (!ui::AskProbableSize(QuestionOwner(owner), question, *answer))
       answer->End = SizeEnd::Cancel;
   });
   if (!asked) return SizeAnswer{};
-  std::lock_guard guard(shared_->lock);
+  std::lock_guard guard(shared->lock);
   return *answer;
 }
 
 std::optional<std::u16string> CWindowRecoveryPrompter::AskOtherDestination(
     const DestinationQuestion& question) {
+  // Kept by the asking thread: the prompter may be destroyed while it waits.
+  const std::shared_ptr<Shared> shared = shared_;
   auto answer = std::make_shared<std::optional<std::u16string>>();
-  HWND fallback = shared_->owner;
-  const bool asked = shared_->Ask([answer, question, fallback] {
+  HWND fallback = shared->owner;
+  const bool asked = shared->Ask([answer, question, fallback] {
     HWND owner = QuestionOwner(fallback);
     if (QuestionBox(owner, question.Text, u"Warning!", MB_OKCANCEL | MB_ICONERROR) != IDOK) return;
     const UINT flags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
@@ -192,24 +196,28 @@ std::optional<std::u16string> CWindowRecoveryPrompter::AskOtherDestination(
     *answer = chosen ? *chosen : question.Destination;
   });
   if (!asked) return std::nullopt;
-  std::lock_guard guard(shared_->lock);
+  std::lock_guard guard(shared->lock);
   return *answer;
 }
 
 bool CWindowRecoveryPrompter::AskDeleteTemporaryFiles(size_t count) {
+  // Kept by the asking thread: the prompter may be destroyed while it waits.
+  const std::shared_ptr<Shared> shared = shared_;
   auto yes = std::make_shared<bool>(false);
-  HWND fallback = shared_->owner;
-  const bool asked = shared_->Ask([yes, fallback] {
+  HWND fallback = shared->owner;
+  const bool asked = shared->Ask([yes, fallback] {
     *yes = QuestionBox(QuestionOwner(fallback), LanguageString(kTextDeleteTemporary),
                        LanguageString(kTextConfirmation), MB_YESNO | MB_ICONQUESTION) == IDYES;
   });
-  std::lock_guard guard(shared_->lock);
+  std::lock_guard guard(shared->lock);
   return asked && *yes;
 }
 
 void CWindowRecoveryPrompter::ShowError(const std::u16string& text) {
-  HWND fallback = shared_->owner;
-  shared_->Ask([text, fallback] {
+  // Kept by the asking thread: the prompter may be destroyed while it waits.
+  const std::shared_ptr<Shared> shared = shared_;
+  HWND fallback = shared->owner;
+  shared->Ask([text, fallback] {
     QuestionBox(QuestionOwner(fallback), text, u"Error", MB_OK | MB_ICONERROR);
   });
 }
