@@ -100,6 +100,8 @@ class CRecovery {
   std::atomic<int32_t> IncompleteCount{0};
   std::atomic<int32_t> FailedCount{0};
   std::atomic<int64_t> BytesWritten{0};
+  // How many runs were started; the counts above are those of the last one.
+  std::atomic<int32_t> RunCount{0};
 
   // Try To Open: every copy made, in order. Entries are never removed.
   std::vector<std::u16string> TemporaryFiles() const;

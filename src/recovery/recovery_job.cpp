@@ -154,6 +154,7 @@ bool StartRun(CRecovery& job, CVolume& volume, bool resetCount) {
   if (job.List.empty()) return false;
   if (job.Run.Thread.joinable()) job.Run.Thread.join();
   job.SourceVolume = &volume;
+  ++job.RunCount;
   if (resetCount) job.RecoveredCount = 0;
   job.IncompleteCount = 0;
   job.FailedCount = 0;

@@ -16,6 +16,7 @@
 #include "ui/framework/library.h"
 #include "ui/framework/window_target.h"
 #include "ui/log_window.h"
+#include "ui/wizard/wizard_main.h"
 
 namespace ui {
 
@@ -42,7 +43,12 @@ ModeWindow CWin32FrontEnd::CreateModeWindow(int32_t mode) {
     if (!frame) return {};
     return {frame->Target(), frame->LogTarget()};
   }
-  // The wizards show the log window until their own windows exist.
+  if (KindOfMode(mode) == ModeKind::Wizard) {
+    CWizardMode_Main* wizard = CWizardMode_Main::Open();
+    if (!wizard) return {};
+    return {wizard->Target(), wizard->Target()};
+  }
+  // The New Signature Wizard shows the log window until its own window exists.
   CLogWindow* window = CLogWindow::Open(mode);
   if (!window) return {};
   return {window->Target(), window->Target()};

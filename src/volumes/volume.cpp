@@ -121,6 +121,7 @@ uint32_t CVolume::ReadSectors(void* buffer, uint64_t firstSector, uint64_t count
     }
     if (result.bytes == bytes) break;
   }
+  if (result.bytes != bytes) ++ReadErrors;
   return result.bytes;
 }
 

@@ -189,6 +189,9 @@ class CVolume {
   std::atomic<int32_t> FileSystemFiles{0};
   std::atomic<int32_t> ScanFolders{0};
   std::atomic<int32_t> ScanFiles{0};
+  // Reads that delivered less than was asked, over the volume's life (the wizard shows the
+  // count of its pass as the difference).
+  std::atomic<uint32_t> ReadErrors{0};
   // 1 when the sector pass only searches for lost drives. The pass threads themselves belong
   // to the analysis driver.
   int32_t SectorScanOption = 0;

@@ -31,7 +31,9 @@ using gui_testing::Program;
 using gui_testing::WaitFor;
 using gui_testing::WriteSettings;
 
-constexpr wchar_t kWindowClass[] = L"LumenardLogWindow";
+// The wizard window is a property sheet: a dialog titled with the program's name.
+constexpr wchar_t kWindowClass[] = L"#32770";
+constexpr wchar_t kWindowTitle[] = L"Lumenard";
 constexpr wchar_t kExplorerClass[] = L"LumenardMainFrame";
 constexpr wchar_t kSplashClass[] = L"LumenardSplash";
 constexpr size_t kShowSplashOffset = 76;
@@ -39,7 +41,7 @@ constexpr size_t kConfirmExitOffset = 84;
 constexpr size_t kAppModeOffset = 17604;
 constexpr UINT kModeExplorer = 32839;
 constexpr UINT kAboutCommand = 57664;
-constexpr int kHeaderId = 1;
+constexpr int kWelcomeVersionId = 1092;
 // Wine under a busy Xvfb is slow to start a process.
 constexpr DWORD kStartTimeoutMs = 90000;
 constexpr DWORD kTimeoutMs = 30000;
@@ -108,7 +110,7 @@ HWND WaitForMainWindow(const Program& program, DWORD timeoutMs, HWND except = nu
   WaitFor(
       [&] {
         return (window =
-                    FindProgramWindow(program.info.dwProcessId, kWindowClass, nullptr, except));
+                    FindProgramWindow(program.info.dwProcessId, kWindowClass, kWindowTitle, except));
       },
       timeoutMs);
   return window;
@@ -149,8 +151,9 @@ void FirstStart(const std::wstring& path) {
   }
 
   Check(TextOf(window) == L"Lumenard", "the window title is \"Lumenard\"");
-  Check(TextOf(GetDlgItem(window, kHeaderId)) == L"Wizard mode",
-        "a start without /cs opens wizard mode");
+  HWND page = reinterpret_cast<HWND>(SendMessageW(window, PSM_GETCURRENTPAGEHWND, 0, 0));
+  Check(page && GetDlgItem(page, kWelcomeVersionId),
+        "a start without /cs opens the wizard on its Welcome page");
 
   std::vector<uint8_t> record;
   const bool stored = WaitFor(
@@ -275,7 +278,7 @@ void ImportWithoutWindow(const std::wstring& path) {
   Check(HasChildWithText(message,
                          L"Signature file 'C:\\no such folder\\missing.filesig' can't open!"),
         "the message names the file without the quotes");
-  Check(!FindProgramWindow(process, kWindowClass), "an import opens no window");
+  Check(!FindProgramWindow(process, kWindowClass, kWindowTitle), "an import opens no window");
   PostMessageW(message, WM_COMMAND, IDOK, 0);
   Check(program.WaitForExit(kTimeoutMs) == 0, "the import ends with exit code 0");
 }

@@ -29,7 +29,6 @@ using gui_testing::Fail;
 using gui_testing::FindProgramWindow;
 using gui_testing::g_failures;
 using gui_testing::kFrameClass;
-using gui_testing::kLogWindowClass;
 using gui_testing::kRecordSize;
 using gui_testing::Program;
 using gui_testing::StoredRecord;
@@ -300,7 +299,7 @@ void Scenario(const std::wstring& path) {
   if (!program.Start(path)) return Fail("lumenard.exe could not be started");
   const DWORD process = program.info.dwProcessId;
   HWND wizard = nullptr;
-  WaitFor([&] { return (wizard = FindProgramWindow(process, kLogWindowClass)); }, kStartTimeoutMs);
+  WaitFor([&] { return (wizard = FindProgramWindow(process, L"#32770", L"Lumenard")); }, kStartTimeoutMs);
   if (!wizard) return Fail("the wizard-mode window did not appear");
 
   HWND frame = SwitchTo(program, wizard, kModeExplorer);

@@ -24,7 +24,6 @@ using gui_testing::ClassOf;
 using gui_testing::Fail;
 using gui_testing::g_failures;
 using gui_testing::kFrameClass;
-using gui_testing::kLogWindowClass;
 using gui_testing::kRecordSize;
 using gui_testing::Program;
 using gui_testing::StoredRecord;
@@ -357,7 +356,7 @@ void Scenario(const std::wstring& program_path, const std::wstring& image) {
   Program program;
   if (!program.Start(program_path)) return Fail("lumenard.exe could not be started");
   const DWORD process = program.info.dwProcessId;
-  HWND wizard = WaitForProgramWindow(process, kLogWindowClass, nullptr, kStartTimeoutMs);
+  HWND wizard = WaitForProgramWindow(process, L"#32770", L"Lumenard", kStartTimeoutMs);
   if (!wizard) return Fail("the first window did not appear");
   PostMessageW(wizard, WM_COMMAND, kModeExplorer, 0);
   HWND frame = WaitForProgramWindow(process, kFrameClass, nullptr, kStartTimeoutMs);
