@@ -1151,7 +1151,7 @@ void Scenario(const std::wstring& path) {
   session.programPath = path;
   if (!session.program.Start(path)) return Fail("lumenard.exe could not be started");
   HWND wizard = nullptr;
-  WaitFor([&] { return (wizard = FindProgramWindow(session.Id(), kLogWindowClass)); },
+  WaitFor([&] { return (wizard = FindProgramWindow(session.Id(), L"#32770", L"Lumenard")); },
           kStartTimeoutMs);
   if (!wizard) return Fail("the wizard-mode window did not appear");
   session.frame = SwitchTo(session.program, wizard, kModeExplorer);

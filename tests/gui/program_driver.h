@@ -70,7 +70,10 @@ inline std::wstring ProgramBesideTest() {
 // Another instance would save its own settings over the ones a test writes and reads: true,
 // said on stderr, when one has a window in this Wine prefix.
 inline bool AnotherProgramRunning() {
-  if (!FindWindowW(kLogWindowClass, nullptr) && !FindWindowW(kFrameClass, nullptr)) return false;
+  // The wizard is a property sheet: a dialog window with the program's title.
+  if (!FindWindowW(kLogWindowClass, nullptr) && !FindWindowW(kFrameClass, nullptr) &&
+      !FindWindowW(L"#32770", L"Lumenard"))
+    return false;
   std::fprintf(stderr, "FAILED: another lumenard.exe is running in this Wine prefix\n");
   return true;
 }

@@ -7,11 +7,11 @@
 #include "app/app.h"
 #include "app/messages.h"
 #include "app/strings.h"
-#include "filesystems/found_object_view.h"
 #include "platform/text.h"
 #include "recovery/auto_pilot_run.h"
 #include "recovery/recovery.h"
 #include "resources/wizard_scan.h"
+#include "ui/dialogs/found_object_info_dlg.h"
 #include "ui/dialogs/recovery_dialogs.h"
 #include "ui/explorer/volume_explore_view.h"
 #include "ui/wizard/wizard_main.h"
@@ -30,7 +30,6 @@ constexpr UINT kAutoPilotPollMs = 250;
 constexpr uint32_t kTextConfirmation = 157;
 constexpr uint32_t kTextLeaveFileSystemPage = 221;
 constexpr uint32_t kTextLeaveSectorsPage = 222;
-constexpr uint32_t kTextInformation = 129;
 
 bool AutoPilotOn() { return g_pApp && g_pApp->Settings.AutoPilot != 0; }
 
@@ -184,18 +183,7 @@ void CWizardResultPage::ShowInformation() {
   FoundObject* object = view_->CurrentObject();
   CVolume* drive = view_->CurrentVolume();
   if (!object || !drive) return;
-  FoundPropertyContext context;
-  context.BytesPerCluster = drive->BytesPerCluster;
-  context.FolderPath = drive->Store.GetObjectFolderPath(*object, drive->Letter);
-  context.FileTypes = g_pFileTypes;
-  const FoundObjectProperties facts = DescribeFoundObject(*object, context);
-  std::u16string text = facts.Name.empty() ? facts.TypeTitle : facts.Name;
-  text += u"\n\nFolder:\t" + facts.Folder + u"\nState:\t" + facts.State + u"\nType:\t" +
-          facts.Type + u"\nSize:\t" + facts.Size + u"\nOn disk:\t" + facts.SizeOnDisk +
-          u"\nStart:\t" + facts.Start + u"\nCreated:\t" + facts.Created + u"\nModified:\t" +
-          facts.Modified + u"\nAccessed:\t" + facts.Accessed;
-  ::MessageBoxW(Handle(), platform::W(text.c_str()),
-                platform::W(LanguageString(kTextInformation).c_str()), MB_OK | MB_ICONINFORMATION);
+  ShowFoundObjectInformation(Handle(), *drive, *object);
 }
 
 void CWizardResultPage::StartAutoPilot() {
