@@ -607,6 +607,12 @@ TEST_F(FoundViewsTest, ReturnBackspaceAndTabMoveThroughTheFolders) {
   EXPECT_EQ(TreeView_GetSelection(tree), root);
   SendMessageW(host.Handle(), UM_VIEW_KEY, VK_BACK, reinterpret_cast<LPARAM>(tree));
   EXPECT_EQ(TreeView_GetSelection(tree), DriveItem());
+  // A search result shown where it lives: its folder in the tree, its row in the list.
+  FoundObject* deep = volume->Store.FindById(101);
+  ASSERT_NE(deep, nullptr);
+  EXPECT_TRUE(host.view.ShowFoundObject(*volume, *deep));
+  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), L"2019");
+  EXPECT_EQ(host.view.CurrentObject(), deep);
   // Tab moves between the tree and the list, selecting a row when none was.
   TreeView_SelectItem(tree, root);
   ListView_SetItemState(list, -1, 0, LVIS_SELECTED);

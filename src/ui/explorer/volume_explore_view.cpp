@@ -629,6 +629,26 @@ void CVolumeExploreView::OpenFromList() {
   SelectAndExpand(filesTree_.RevealFolder(*listVolume_, *object));
 }
 
+bool CVolumeExploreView::ShowFoundObject(CVolume& volume, FoundObject& object) {
+  FoundObject* folder = nullptr;
+  {
+    FoundObjectStore::Guard guard = volume.Store.Lock();
+    folder = volume.Store.FindFolderById(object.ParentId);
+    if (folder == &object) folder = nullptr;
+  }
+  HTREEITEM item = folder ? filesTree_.RevealFolder(volume, *folder) : nullptr;
+  if (!item) return false;
+  SelectAndExpand(item);
+  HWND list = FileList();
+  const ptrdiff_t row = fileList_ ? fileList_->Rows().RowOf(&object) : FoundListRows::kNoRow;
+  if (!list || row == FoundListRows::kNoRow) return true;
+  ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list, static_cast<int>(row), LVIS_SELECTED | LVIS_FOCUSED,
+                        LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(list, static_cast<int>(row), FALSE);
+  return true;
+}
+
 void CVolumeExploreView::SelectParentFolder() {
   HTREEITEM selected = TreeView_GetSelection(tree_);
   HTREEITEM parent = selected ? TreeView_GetParent(tree_, selected) : nullptr;

@@ -92,6 +92,11 @@ class CVolumeExploreView {
   // Every object shown changed (sizes reset or set): repaint the list and the tree.
   void InvalidateObjects();
 
+  // Shows a found object where it lives: its folder selected in the tree and, for an object in
+  // a folder, its row selected and focused in the file list (Return in the search results).
+  // False when its folder cannot be reached from the drive's node.
+  bool ShowFoundObject(CVolume& volume, FoundObject& object);
+
   // The folder tree itself (its nodes, marks and items).
   CFilesTreeView& FilesTree() { return filesTree_; }
   // The found folder whose files the list shows; null when none.
