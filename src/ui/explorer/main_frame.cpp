@@ -598,7 +598,12 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       // The data viewers follow the current object once they exist.
       return true;
     case UM_ANALYSIS_FINISHED:
-      if (g_pComputer) g_pComputer->Analysis.StartNextQueued();
+      if (g_pComputer) {
+        // The next queued drive's analysis clears its store: its items go first.
+        const std::vector<CVolume*> queued = g_pComputer->Analysis.Queue();
+        if (!queued.empty()) explorer_.ResetVolume(*queued.front());
+        g_pComputer->Analysis.StartNextQueued();
+      }
       return true;
     case WM_DEVICECHANGE:
       if (g_pComputer) g_pComputer->OnDeviceChange(wParam, lParam);
