@@ -12,6 +12,7 @@
 #include "filesystems/fat_analyser.h"
 #include "filesystems/ntfs_analyser.h"
 #include "signatures/searcher.h"
+#include "volumes/backup_boot_sector.h"
 #include "volumes/computer.h"
 #include "volumes/found_volume_size.h"
 #include "volumes/volume.h"
@@ -181,7 +182,9 @@ bool CAnalysisDriver::StartPass(CVolume& volume, const char16_t* failureText,
 // An analysis clears the store that a running recovery copies from.
 bool CAnalysisDriver::RefusedForRecovery(const CVolume& volume) const {
   if (!computer_.RecoveryHolds(volume)) return false;
-  if (g_pLog) g_pLog->LogError(u"Recovery is running from %s: its analysis must wait until it ends", volume.DisplayName);
+  if (g_pLog)
+    g_pLog->LogError(u"Recovery is running from %s: its analysis must wait until it ends",
+                     volume.DisplayName);
   return true;
 }
 
@@ -390,6 +393,8 @@ void CAnalysisDriver::OnLostObject(CVolume& volume, const FoundObject& record) {
   // record's flags are read after the store's lock is released: one hand-over at a time.
   std::lock_guard handOver(handOverLock_);
   if (IsPartitionBootSector(record.FileTypeId)) {
+    // The file system's own copy of its boot sector is the volume itself.
+    if (IsBackupBootSector(volume, record.Start)) return;
     FoundObject partition = record;
     partition.ParentId = volume.RootRecord.Id;
     computer_.AddFoundVolume(partition, FoundVolumeBytes(volume, record));

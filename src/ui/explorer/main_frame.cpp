@@ -594,6 +594,10 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       return true;
     case UM_FS_PASS_FINISHED:
     case UM_SECTOR_PASS_FINISHED:
+      // A pass faster than the refresh timer: what its notifications missed shows now.
+      explorer_.RefreshFound();
+      explorer_.RefreshDrivePane();
+      return true;
     case UM_CURRENT_OBJECT_CHANGED:
       // The data viewers follow the current object once they exist.
       return true;
@@ -601,6 +605,8 @@ bool CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
       if (g_pComputer) {
         // The next queued drive's analysis clears its store: its items go first.
         const std::vector<CVolume*> queued = g_pComputer->Analysis.Queue();
+        explorer_.RefreshFound();
+        explorer_.RefreshDrivePane();
         if (!queued.empty()) explorer_.ResetVolume(*queued.front());
         g_pComputer->Analysis.StartNextQueued();
       }

@@ -135,6 +135,16 @@ HTREEITEM CVolumeExploreView::InsertVolume(HTREEITEM parent, CVolume* volume) {
   return filesTree_.InsertDrive(parent, volume, NodeText(*volume), ImageOf(*volume));
 }
 
+bool CVolumeExploreView::InsertAddedVolume(CVolume* volume) {
+  if (!tree_ || !g_pComputer || !volume || !g_pComputer->Volumes.IsListed(volume)) return false;
+  if (filesTree_.ItemOfDrive(volume)) return true;
+  const std::vector<CVolume*> listed = g_pComputer->Volumes.Items();
+  CVolume* parent = ShownParent(*volume, listed);
+  HTREEITEM parentItem = filesTree_.ItemOfDrive(parent ? parent : &g_pComputer->ComputerNode);
+  if (!parentItem) return false;
+  return InsertVolume(parentItem, volume) != nullptr;
+}
+
 void CVolumeExploreView::Refresh() {
   if (!tree_ || !g_pComputer) return;
   const CVolume* selected = VolumeOfItem(TreeView_GetSelection(tree_));
@@ -259,6 +269,12 @@ HWND CVolumeExploreView::RightPaneWindow(RightPaneKind kind) const {
     default:
       return nullptr;
   }
+}
+
+void CVolumeExploreView::RefreshDrivePane() {
+  const bool drivePane =
+      currentPane_ == RightPaneKind::VolumeInfo || currentPane_ == RightPaneKind::DriveInfo;
+  if (drivePane && infoView_) infoView_->ShowVolume(SelectedVolume());
 }
 
 void CVolumeExploreView::HidePane(RightPaneKind kind) {
@@ -716,7 +732,9 @@ bool CVolumeExploreView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       break;
     case UM_FOUND_VOLUME_ADDED:
       // The drive is listed already (the list posts after adding); its node joins the tree.
-      Refresh();
+      // An analysis that finds a partition goes on filling the tree meanwhile: only when the
+      // node cannot be placed is the tree built anew.
+      if (!InsertAddedVolume(reinterpret_cast<CVolume*>(wParam))) Refresh();
       if (lParam == kSelectAddedDrive) SelectVolume(reinterpret_cast<const CVolume*>(wParam));
       break;
     case UM_FOUND_OBJECT:

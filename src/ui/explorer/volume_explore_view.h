@@ -89,6 +89,8 @@ class CVolumeExploreView {
   // Re-reads the store of the shown drive (the frame's 2000 ms timer while an analysis runs),
   // so that objects whose notification could not be posted appear too.
   void RefreshFound();
+  // The facts of the selected drive are read again (its state changed: an analysis ended).
+  void RefreshDrivePane();
   // Every object shown changed (sizes reset or set): repaint the list and the tree.
   void InvalidateObjects();
 
@@ -116,6 +118,9 @@ class CVolumeExploreView {
   void ShowFolderFiles(CVolume& volume, HTREEITEM item);
   void ShowRightPane(RightPaneKind kind, CVolume* volume);
   HTREEITEM InsertVolume(HTREEITEM parent, CVolume* volume);
+  // The node of a drive just added to the list, below the node of the drive it was found on;
+  // false when it cannot be placed.
+  bool InsertAddedVolume(CVolume* volume);
   CVolume* VolumeOfItem(HTREEITEM item) const;
   HWND RightPaneWindow(RightPaneKind kind) const;
   void HidePane(RightPaneKind kind);
