@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "resources/wizard_resources.h"
 #include "ui/wizard/wizard_main.h"
+#include "ui/wizard/wizard_scan_page.h"
 #include "volumes/computer.h"
 #include "volumes/volume.h"
 
@@ -28,7 +29,7 @@ void CWizardMode_Finish::OnSetActive() {
 }
 
 void CWizardMode_Finish::ShowCounts() {
-  CVolume* drive = g_pComputer ? g_pComputer->SelectedVolume : nullptr;
+  CVolume* drive = CWizardScanPage::CurrentDrive();
   const int64_t found =
       drive ? int64_t{drive->FileSystemFiles.load()} + int64_t{drive->ScanFiles.load()} : 0;
   SetItemText(IDC_FINISH_FILES_FOUND, Number(found));

@@ -16,6 +16,7 @@
 #include "ui/framework/window.h"
 #include "ui/framework/window_target.h"
 #include "ui/wizard/wizard_messages.h"
+#include "ui/wizard/wizard_scan_page.h"
 #include "volumes/computer.h"
 
 namespace ui {
@@ -313,8 +314,8 @@ bool CWizardMode_Main::OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam
       return true;
     case UM_FS_PASS_FINISHED:
     case UM_SECTOR_PASS_FINISHED:
-      if (g_pComputer && g_pComputer->SelectedVolume)
-        g_pComputer->Analysis.StopAnalysis(*g_pComputer->SelectedVolume);
+      if (CVolume* drive = CWizardScanPage::CurrentDrive())
+        g_pComputer->Analysis.StopAnalysis(*drive);
       for (auto& page : pages_) page->OnSheetMessage(message, wParam, lParam);
       return true;
     case UM_FOUND_OBJECT:

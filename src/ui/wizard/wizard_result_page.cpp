@@ -95,7 +95,9 @@ void CWizardResultPage::OnSetActive() {
   if (view_) {
     view_->Refresh();
     if (CVolume* drive = CWizardScanPage::CurrentDrive()) {
-      view_->SelectVolume(drive);
+      // The page opens on what the scan found, as an analysis in the explorer shows it: the
+      // root folder's files, and after the sector scan the lost files.
+      view_->BeginAnalysis(*drive);
       view_->RefreshFound();
     }
   }

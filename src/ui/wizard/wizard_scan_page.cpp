@@ -39,11 +39,15 @@ CWizardScanPage::CWizardScanPage(ScanPass pass, int templateId, int headerTitleI
 
 CVolume* CWizardScanPage::CurrentDrive() {
   if (!g_pComputer) return nullptr;
+  // The drive chosen last; a pointer only compared, never followed unless still listed.
+  static CVolume* chosen = nullptr;
   CVolume* drive = g_pComputer->SelectedVolume;
-  if (drive && g_pComputer->Volumes.IsListed(drive)) return drive;
-  // A view's selection went back to a pseudo-node: the drive analysed last is the one.
+  if (drive && g_pComputer->Volumes.IsListed(drive)) return chosen = drive;
+  // A view's selection went to a found folder or a pseudo-node: the drive analysed last, or
+  // else the one chosen last, is the one.
   drive = g_pComputer->AnalysedVolume;
-  return drive && g_pComputer->Volumes.IsListed(drive) ? drive : nullptr;
+  if (drive && g_pComputer->Volumes.IsListed(drive)) return drive;
+  return chosen && g_pComputer->Volumes.IsListed(chosen) ? chosen : nullptr;
 }
 
 void CWizardScanPage::OnInit() {

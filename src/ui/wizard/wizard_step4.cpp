@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "recovery/recovery.h"
 #include "resources/wizard_resources.h"
+#include "ui/wizard/wizard_scan_page.h"
 #include "volumes/computer.h"
 
 namespace ui {
@@ -67,10 +68,10 @@ void CWizardMode_Step4::SaveControls() const {
 
 PageTurn CWizardMode_Step4::OnWizardNext() {
   SaveControls();
-  if (!g_pComputer || !g_pComputer->SelectedVolume) return PageTurn::Stay();
+  CVolume* drive = CWizardScanPage::CurrentDrive();
+  if (!drive) return PageTurn::Stay();
   // The destination must be usable and must not lie on the drive being read.
-  const int usable = CheckDestination(g_pComputer->MainJob, *g_pComputer->SelectedVolume,
-                                      StoredDestination(), false);
+  const int usable = CheckDestination(g_pComputer->MainJob, *drive, StoredDestination(), false);
   return usable ? PageTurn::Default() : PageTurn::Stay();
 }
 
