@@ -235,13 +235,7 @@ bool ToggleGroup(const Program& program, HWND sheet, const std::wstring& group, 
     return false;
   }
   TreeView_EnsureVisible(tree, item);
-  RemoteBuffer remote(program.info.hProcess, sizeof(RECT));
-  RECT rect{};
-  // TVM_GETITEMRECT takes the item in the rectangle's first bytes.
-  std::memcpy(&rect, &item, sizeof(item));
-  remote.Write(0, &rect, sizeof(rect));
-  SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.At(0)));
-  remote.Read(0, &rect, sizeof(rect));
+  const RECT rect = TreeItemTextRect(program.info.hProcess, tree, item);
   // The check box stands just left of the item's text.
   ClickAt(tree, rect.left - 8, (rect.top + rect.bottom) / 2);
   const UINT want = checked ? INDEXTOSTATEIMAGEMASK(2) : INDEXTOSTATEIMAGEMASK(1);
