@@ -32,6 +32,44 @@ inline std::wstring TextOf(HWND window) {
   return text.data();
 }
 
+// The visible top-level window of the process with the class and (when given) the title.
+inline HWND FindTopWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
+  struct Search {
+    DWORD process;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found;
+  } search{process, className, title, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != search->process || !IsWindowVisible(window)) return TRUE;
+        if (ClassOf(window) != search->className) return TRUE;
+        if (search->title && TextOf(window) != search->title) return TRUE;
+        search->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+inline HWND WaitForTopWindow(DWORD process, const wchar_t* className, const wchar_t* title,
+                             DWORD timeoutMs) {
+  HWND window = nullptr;
+  WaitFor([&] { return (window = FindTopWindow(process, className, title)) != nullptr; },
+          timeoutMs);
+  return window;
+}
+
+// Replaces an edit's text the way a user does: select all, then type each character.
+inline void TypeInto(HWND edit, const std::wstring& text) {
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  SendMessageW(edit, WM_CHAR, VK_BACK, 0);
+  for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
+}
+
 // The visible descendants of a class.
 inline std::vector<HWND> Descendants(HWND parent, const wchar_t* className) {
   struct Found {

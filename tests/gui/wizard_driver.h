@@ -15,19 +15,25 @@
 
 #include "program_driver.h"
 #include "remote_controls.h"
+#include "test_files.h"
 
 namespace wizard_testing {
 
 using gui_testing::ClassOf;
 using gui_testing::Descendants;
+using gui_testing::FindTopWindow;
 using gui_testing::FindTreeItem;
+using gui_testing::FixturePath;
 using gui_testing::ListItemText;
 using gui_testing::Narrow;
+using gui_testing::NewTempFolder;
+using gui_testing::ReadFileBytes;
 using gui_testing::RemoteBuffer;
 using gui_testing::TextOf;
 using gui_testing::TreeItemText;
 using gui_testing::TreeItemTextRect;
 using gui_testing::WaitFor;
+using gui_testing::WindowsPath;
 
 // The buttons of a wizard sheet.
 constexpr int kBackButton = 0x3023;
@@ -37,29 +43,6 @@ constexpr int kFinishButton = 0x3025;
 inline std::wstring ItemTextOf(HWND dialog, int id) {
   HWND item = GetDlgItem(dialog, id);
   return item ? TextOf(item) : std::wstring();
-}
-
-// The visible top-level window of the process with the class and (when given) the title.
-inline HWND FindTopWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-  } search{process, className, title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->process || !IsWindowVisible(window)) return TRUE;
-        if (ClassOf(window) != search->className) return TRUE;
-        if (search->title && TextOf(window) != search->title) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 // ---- the wizard sheet
@@ -181,46 +164,6 @@ inline void ClickAt(HWND control, int x, int y) {
 
 inline bool SelectTreeItem(HWND tree, HTREEITEM item) {
   return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
-}
-
-// ---- files
-
-inline std::vector<char> ReadFileBytes(const std::wstring& path) {
-  std::vector<char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
-}
-
-inline std::wstring WindowsPath(std::wstring path) {
-  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
-
-// $LUMENARD_FIXTURES/relative as a Windows path; empty when it is not there.
-inline std::wstring FixturePath(const std::wstring& relative) {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"LUMENARD_FIXTURES", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  const std::wstring path = WindowsPath(std::wstring(buffer, length) + L"/" + relative);
-  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
-}
-
-// A new empty folder below the temporary folder.
-inline std::wstring NewTempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder + L"\\";
 }
 
 }  // namespace wizard_testing
