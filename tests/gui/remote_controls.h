@@ -177,4 +177,14 @@ inline std::wstring ListItemText(HANDLE process, HWND list, int row, int column)
   return RemoteText(remote);
 }
 
+// A pane's text of a status bar; empty when it is longer than the buffer.
+inline std::wstring StatusPaneText(HANDLE process, HWND bar, int pane) {
+  RemoteBuffer remote(process, kRemoteTextOffset + kRemoteTextChars * sizeof(wchar_t));
+  if (!remote) return {};
+  const LRESULT length = SendMessageW(bar, SB_GETTEXTLENGTHW, pane, 0);
+  if (LOWORD(length) >= kRemoteTextChars) return {};
+  SendMessageW(bar, SB_GETTEXTW, pane, reinterpret_cast<LPARAM>(remote.At(kRemoteTextOffset)));
+  return RemoteText(remote);
+}
+
 }  // namespace gui_testing
