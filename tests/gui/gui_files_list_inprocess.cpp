@@ -29,6 +29,7 @@
 namespace {
 
 using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
 using inprocess_testing::Pump;
 using inprocess_testing::Screenshot;
 
@@ -126,12 +127,7 @@ class HostWindow : public ui::CCustomWindow {
 
 class FilesListTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  }
+  static void SetUpTestSuite() { PrepareInterfaceThread(); }
   void SetUp() override {
     store.SetRootId(kRootId);
     ASSERT_TRUE(host.Open());

@@ -42,6 +42,7 @@ namespace {
 using inprocess_testing::ExpectNoFailures;
 using inprocess_testing::FindThreadWindow;
 using inprocess_testing::IsDialog;
+using inprocess_testing::PrepareInterfaceThread;
 using inprocess_testing::Press;
 using inprocess_testing::Pump;
 using inprocess_testing::Screenshot;
@@ -266,10 +267,7 @@ class Gate {
 class RecoveryDialogs : public RecoveryFixture {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PrepareInterfaceThread();
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = &HostProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);

@@ -43,6 +43,7 @@ namespace {
 using inprocess_testing::ExpectNoFailures;
 using inprocess_testing::FindThreadWindow;
 using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
 using inprocess_testing::Press;
 using inprocess_testing::Pump;
 using inprocess_testing::Screenshot;
@@ -245,10 +246,7 @@ class User {
 class ViewsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PrepareInterfaceThread();
     if (!g_pComputer) CreateLocalComputer();
   }
 

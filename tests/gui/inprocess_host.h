@@ -8,16 +8,28 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "screenshot.h"
+#include "ui/framework/module.h"
 
 namespace inprocess_testing {
 
 constexpr DWORD kWaitTimeoutMs = 30000;
+
+// The calling thread as the program's start leaves its interface thread: the window framework
+// knows the module its classes and resources are in, the common controls are registered and
+// the thread is in a single-threaded COM apartment (the shell's file dialogs need it).
+inline void PrepareInterfaceThread() {
+  ui::CModule::Init(GetModuleHandleW(nullptr));
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
 
 // Dispatches what reaches the calling thread's queue for the milliseconds (at least once), so
 // that the hosted windows paint and handle what was posted to them.

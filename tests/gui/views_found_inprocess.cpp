@@ -41,6 +41,7 @@
 namespace {
 
 using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
 using inprocess_testing::Pump;
 using inprocess_testing::Screenshot;
 using inprocess_testing::TreeItemText;
@@ -261,9 +262,7 @@ LPARAM KeyOf(HWND tree, HTREEITEM item) {
 class FoundViewsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    PrepareInterfaceThread();
     if (!g_pComputer) CreateLocalComputer();
   }
 
