@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "program_driver.h"
+#include "remote_controls.h"
+#include "test_files.h"
 
 namespace {
 
@@ -27,11 +29,20 @@ using gui_testing::ClassOf;
 using gui_testing::ComboItemText;
 using gui_testing::Fail;
 using gui_testing::FindProgramWindow;
+using gui_testing::FindTreeItem;
+using gui_testing::FixturePath;
 using gui_testing::g_failures;
 using gui_testing::kFrameClass;
 using gui_testing::kRecordSize;
+using gui_testing::ListItemText;
+using gui_testing::Narrow;
 using gui_testing::Program;
+using gui_testing::ReadFileBytes;
+using gui_testing::RemoteBuffer;
+using gui_testing::StatusPaneText;
 using gui_testing::StoredRecord;
+using gui_testing::TreeItemText;
+using gui_testing::TypeInto;
 using gui_testing::WaitFor;
 using gui_testing::WriteSettings;
 
@@ -93,58 +104,6 @@ bool HasVisibleText(HWND window, const wchar_t* text) {
   for (HWND child : Descendants(window))
     if (IsWindowVisible(child) && TextOf(child) == text) return true;
   return false;
-}
-
-// ---- memory of the program's process, for messages that take pointers
-
-class RemoteBuffer {
- public:
-  RemoteBuffer(HANDLE process, size_t bytes) : process_(process) {
-    memory_ =
-        static_cast<uint8_t*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
-  }
-  ~RemoteBuffer() {
-    if (memory_) VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
-  }
-  uint8_t* Address() const { return memory_; }
-  bool Write(const void* data, size_t bytes, size_t offset = 0) {
-    return memory_ && WriteProcessMemory(process_, memory_ + offset, data, bytes, nullptr);
-  }
-  bool Read(void* data, size_t bytes, size_t offset = 0) const {
-    return memory_ && ReadProcessMemory(process_, memory_ + offset, data, bytes, nullptr);
-  }
-
- private:
-  HANDLE process_;
-  uint8_t* memory_ = nullptr;
-};
-
-std::wstring StatusPaneText(HANDLE process, HWND bar, int pane) {
-  constexpr size_t kChars = 512;
-  RemoteBuffer buffer(process, kChars * sizeof(wchar_t));
-  if (!buffer.Address()) return {};
-  const LRESULT length = SendMessageW(bar, SB_GETTEXTLENGTHW, pane, 0);
-  if (LOWORD(length) >= kChars) return {};
-  SendMessageW(bar, SB_GETTEXTW, pane, reinterpret_cast<LPARAM>(buffer.Address()));
-  std::vector<wchar_t> text(kChars + 1, L'\0');
-  buffer.Read(text.data(), kChars * sizeof(wchar_t));
-  return text.data();
-}
-
-std::wstring TreeItemText(HANDLE process, HWND tree, HTREEITEM item) {
-  constexpr size_t kChars = 256;
-  RemoteBuffer buffer(process, sizeof(TVITEMW) + kChars * sizeof(wchar_t));
-  if (!buffer.Address()) return {};
-  TVITEMW query{};
-  query.mask = TVIF_TEXT | TVIF_HANDLE;
-  query.hItem = item;
-  query.cchTextMax = kChars;
-  query.pszText = reinterpret_cast<wchar_t*>(buffer.Address() + sizeof(TVITEMW));
-  buffer.Write(&query, sizeof(query));
-  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.Address()))) return {};
-  std::vector<wchar_t> text(kChars + 1, L'\0');
-  buffer.Read(text.data(), kChars * sizeof(wchar_t), sizeof(TVITEMW));
-  return text.data();
 }
 
 // The frame's client width and the width of a window inside it.
@@ -299,7 +258,8 @@ void Scenario(const std::wstring& path) {
   if (!program.Start(path)) return Fail("lumenard.exe could not be started");
   const DWORD process = program.info.dwProcessId;
   HWND wizard = nullptr;
-  WaitFor([&] { return (wizard = FindProgramWindow(process, L"#32770", L"Lumenard")); }, kStartTimeoutMs);
+  WaitFor([&] { return (wizard = FindProgramWindow(process, L"#32770", L"Lumenard")); },
+          kStartTimeoutMs);
   if (!wizard) return Fail("the wizard-mode window did not appear");
 
   HWND frame = SwitchTo(program, wizard, kModeExplorer);
@@ -354,12 +314,6 @@ constexpr int kRecoverDestinationId = 1032;
 constexpr int kRecoverKeepId = 1113;
 constexpr size_t kLogListLimit = 4000;
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
-
 std::wstring Wide(const std::string& text) {
   const int length =
       MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -368,33 +322,8 @@ std::wstring Wide(const std::string& text) {
   return out;
 }
 
-// A fixture as a Windows path; empty when the fixtures are not made.
-std::wstring Fixture(const wchar_t* relative) {
-  wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(L"LUMENARD_FIXTURES", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring path = std::wstring(buffer, length) + L"/" + relative;
-  if (path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
-}
-
 std::wstring BaseName(const std::wstring& path) {
   return path.substr(path.find_last_of(L'\\') + 1);
-}
-
-std::vector<char> ReadBytes(const std::wstring& path) {
-  std::vector<char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
 }
 
 // POSIX cksum: the manifests give each file's.
@@ -524,9 +453,9 @@ LPARAM TreeItemParam(HANDLE process, HWND tree, HTREEITEM item) {
   TVITEMW query{};
   query.mask = TVIF_PARAM | TVIF_HANDLE;
   query.hItem = item;
-  buffer.Write(&query, sizeof(query));
-  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.Address()))) return 0;
-  buffer.Read(&query, sizeof(query));
+  buffer.Write(0, &query, sizeof(query));
+  if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.At(0)))) return 0;
+  buffer.Read(0, &query, sizeof(query));
   return query.lParam;
 }
 
@@ -550,37 +479,14 @@ HTREEITEM ChildNamed(HANDLE process, HWND tree, HTREEITEM item, const std::wstri
   return nullptr;
 }
 
-// Depth-first search for the text anywhere below item (expanded ones only).
-HTREEITEM FindItem(HANDLE process, HWND tree, HTREEITEM item, const std::wstring& text) {
-  for (; item; item = Next(tree, item)) {
-    if (TreeItemText(process, tree, item) == text) return item;
-    if (HTREEITEM found = FindItem(process, tree, Child(tree, item), text)) return found;
-  }
-  return nullptr;
-}
-
-std::wstring ListText(HANDLE process, HWND list, int row, int column) {
-  constexpr size_t kChars = 512;
-  RemoteBuffer buffer(process, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.cchTextMax = kChars;
-  item.pszText = reinterpret_cast<wchar_t*>(buffer.Address() + sizeof(LVITEMW));
-  buffer.Write(&item, sizeof(item));
-  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buffer.Address()));
-  std::vector<wchar_t> text(kChars + 1, L'\0');
-  buffer.Read(text.data(), kChars * sizeof(wchar_t), sizeof(LVITEMW));
-  return text.data();
-}
-
 int ListImage(HANDLE process, HWND list, int row) {
   RemoteBuffer buffer(process, sizeof(LVITEMW));
   LVITEMW item{};
   item.mask = LVIF_IMAGE;
   item.iItem = row;
-  buffer.Write(&item, sizeof(item));
-  SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.Address()));
-  buffer.Read(&item, sizeof(item));
+  buffer.Write(0, &item, sizeof(item));
+  SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.At(0)));
+  buffer.Read(0, &item, sizeof(item));
   return item.iImage;
 }
 
@@ -589,8 +495,8 @@ void SetListSelection(HANDLE process, HWND list, int row, bool selected) {
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   item.state = selected ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-  buffer.Write(&item, sizeof(item));
-  SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.Address()));
+  buffer.Write(0, &item, sizeof(item));
+  SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(buffer.At(0)));
 }
 
 // The visible file list of the frame.
@@ -605,14 +511,8 @@ HWND FileList(HWND frame) {
 int RowNamed(HANDLE process, HWND list, const std::wstring& name) {
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < rows; ++row)
-    if (ListText(process, list, row, 0) == name) return row;
+    if (ListItemText(process, list, row, 0) == name) return row;
   return -1;
-}
-
-void TypeInto(HWND edit, const std::wstring& text) {
-  SendMessageW(edit, EM_SETSEL, 0, -1);
-  SendMessageW(edit, WM_CHAR, VK_BACK, 0);
-  for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
 }
 
 void Press(HWND dialog, int id) {
@@ -654,10 +554,10 @@ bool LoadImageFile(Session& session, const std::wstring& image) {
   HTREEITEM node = nullptr;
   WaitFor(
       [&] {
-        return (node = FindItem(session.Process(), session.tree,
-                                reinterpret_cast<HTREEITEM>(
-                                    SendMessageW(session.tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)),
-                                BaseName(image))) != nullptr;
+        return (node = FindTreeItem(session.Process(), session.tree,
+                                    reinterpret_cast<HTREEITEM>(
+                                        SendMessageW(session.tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)),
+                                    BaseName(image))) != nullptr;
       },
       kTimeoutMs);
   if (!node) {
@@ -710,7 +610,7 @@ void Analyse(Session& session, const std::string& name) {
 
 // The node of a loaded image (a new analysis may have made its items anew).
 HTREEITEM DriveItem(Session& session, const std::wstring& image) {
-  return FindItem(
+  return FindTreeItem(
       session.Process(), session.tree,
       reinterpret_cast<HTREEITEM>(SendMessageW(session.tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)),
       BaseName(image));
@@ -783,7 +683,8 @@ void CompareWithCli(Session& session, HTREEITEM root, const std::vector<Row>& ro
     }
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     std::map<std::wstring, int> shown;
-    for (int row = 0; row < count; ++row) shown[ListText(session.Process(), list, row, 0)] = row;
+    for (int row = 0; row < count; ++row)
+      shown[ListItemText(session.Process(), list, row, 0)] = row;
     for (const Row* child : children) {
       const std::wstring leaf = Leaf(child->path);
       auto found = shown.find(leaf);
@@ -793,13 +694,13 @@ void CompareWithCli(Session& session, HTREEITEM root, const std::vector<Row>& ro
       }
       const int row = found->second;
       ++compared;
-      Check(ListText(session.Process(), list, row, 1) == SizeText(*child),
+      Check(ListItemText(session.Process(), list, row, 1) == SizeText(*child),
             name + ": size of " + Narrow(child->path) + ": " +
-                Narrow(ListText(session.Process(), list, row, 1)) + " for " +
+                Narrow(ListItemText(session.Process(), list, row, 1)) + " for " +
                 std::to_string(child->size));
-      Check(ListText(session.Process(), list, row, 3) == DateText(child->created),
+      Check(ListItemText(session.Process(), list, row, 3) == DateText(child->created),
             name + ": date of " + Narrow(child->path) + ": " +
-                Narrow(ListText(session.Process(), list, row, 3)));
+                Narrow(ListItemText(session.Process(), list, row, 3)));
       if (!child->folder)
         Check((ListImage(session.Process(), list, row) % 2 == 1) == child->deleted,
               name + ": " + Narrow(child->path) + " shows as " +
@@ -820,7 +721,7 @@ void CompareWithCli(Session& session, HTREEITEM root, const std::vector<Row>& ro
 std::map<std::wstring, uint32_t> ManifestFiles(const std::wstring& manifest,
                                                const std::wstring& prefix) {
   std::map<std::wstring, uint32_t> files;
-  const std::vector<char> bytes = ReadBytes(manifest);
+  const std::vector<char> bytes = ReadFileBytes(manifest);
   const std::string text(bytes.begin(), bytes.end());
   size_t at = 0;
   while (at < text.size()) {
@@ -950,7 +851,7 @@ void CheckRecovered(const std::wstring& destination, const std::wstring& prefix,
     std::wstring windowsPath = destination + L"\\" + at;
     for (wchar_t& c : windowsPath)
       if (c == L'/') c = L'\\';
-    Check(Cksum(ReadBytes(windowsPath)) == sum, what + ": " + Narrow(at) + " is identical");
+    Check(Cksum(ReadFileBytes(windowsPath)) == sum, what + ": " + Narrow(at) + " is identical");
   }
   Check(written.size() >= expected.size(), what + ": " + std::to_string(written.size()) +
                                                " files written for " +
@@ -1134,8 +1035,8 @@ void CheckSizeQuestions(Session& session) {
 // FAT32: analysed, compared, recovered (a file and a folder chosen in the list, then a marked
 // folder), the keys; NTFS: analysed and compared.
 void Scenario(const std::wstring& path) {
-  const std::wstring fat = Fixture(L"fat/fat32.img");
-  const std::wstring ntfs = Fixture(L"ntfs/basic.img");
+  const std::wstring fat = FixturePath(L"fat/fat32.img");
+  const std::wstring ntfs = FixturePath(L"ntfs/basic.img");
   if (fat.empty()) return Fail("the FAT32 fixture is missing (./run fixtures)");
   std::vector<uint8_t> record = StoredRecord();
   if (record.empty()) record.assign(kRecordSize, 0);

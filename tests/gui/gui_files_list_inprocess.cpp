@@ -19,8 +19,8 @@
 
 #include "app/messages.h"
 #include "filesystems/found_object_store.h"
+#include "inprocess_host.h"
 #include "platform/text.h"
-#include "screenshot.h"
 #include "ui/explorer/files_list_view.h"
 #include "ui/explorer/found_icons.h"
 #include "ui/framework/module.h"
@@ -28,34 +28,16 @@
 
 namespace {
 
+using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
+using inprocess_testing::Pump;
+using inprocess_testing::Screenshot;
+
 constexpr wchar_t kHostClass[] = L"LumenardFilesListTestHost";
 constexpr int32_t kRootId = 5;
 constexpr int32_t kOtherFolderId = 77;
 
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
-
-void Pump(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG message;
-  do {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    if (GetTickCount64() >= end) break;
-    Sleep(10);
-  } while (true);
-}
-
-std::wstring ListText(HWND list, int row, int column) {
-  wchar_t text[600] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 600;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
 
 int ListImage(HWND list, int row) {
   LVITEMW item{};
@@ -102,19 +84,6 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void Screenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty() || !window) return;
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, capture))
-    gui_testing::WriteBmp(folder + L"\\" + name + L".bmp", capture);
-  ReleaseDC(nullptr, screen);
-}
-
 // ---- the host: the list fills the window; what the list tells its owner is recorded
 
 class HostWindow : public ui::CCustomWindow {
@@ -158,12 +127,7 @@ class HostWindow : public ui::CCustomWindow {
 
 class FilesListTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  }
+  static void SetUpTestSuite() { PrepareInterfaceThread(); }
   void SetUp() override {
     store.SetRootId(kRootId);
     ASSERT_TRUE(host.Open());
@@ -234,20 +198,20 @@ TEST_F(FilesListTest, ColumnsRowsAndPicturesShowThePresentationOfEachObject) {
   UpdateWindow(List());
   ASSERT_EQ(RowCount(List()), 7);
   ASSERT_EQ(host.list.Count(), 7u);
-  EXPECT_EQ(ListText(List(), 0, 0), L"Photos");
-  EXPECT_EQ(ListText(List(), 0, 1), L"");
-  EXPECT_EQ(ListText(List(), 0, 2), L"Folder");
-  EXPECT_EQ(ListText(List(), 2, 0), L"holiday.JPG");
-  EXPECT_EQ(ListText(List(), 2, 1), L"1 KB");
-  EXPECT_EQ(ListText(List(), 3, 1), L"1 MB");
-  EXPECT_EQ(ListText(List(), 4, 1), L"unknown");
-  EXPECT_EQ(ListText(List(), 5, 1), L"1024");
-  EXPECT_EQ(ListText(List(), 2, 3), Wide(FoundDateText(*host.list.ObjectAt(2))));
-  EXPECT_FALSE(ListText(List(), 2, 3).empty());
-  EXPECT_EQ(ListText(List(), 3, 3), L"");
+  EXPECT_EQ(ListItemText(List(), 0, 0), L"Photos");
+  EXPECT_EQ(ListItemText(List(), 0, 1), L"");
+  EXPECT_EQ(ListItemText(List(), 0, 2), L"Folder");
+  EXPECT_EQ(ListItemText(List(), 2, 0), L"holiday.JPG");
+  EXPECT_EQ(ListItemText(List(), 2, 1), L"1 KB");
+  EXPECT_EQ(ListItemText(List(), 3, 1), L"1 MB");
+  EXPECT_EQ(ListItemText(List(), 4, 1), L"unknown");
+  EXPECT_EQ(ListItemText(List(), 5, 1), L"1024");
+  EXPECT_EQ(ListItemText(List(), 2, 3), Wide(FoundDateText(*host.list.ObjectAt(2))));
+  EXPECT_FALSE(ListItemText(List(), 2, 3).empty());
+  EXPECT_EQ(ListItemText(List(), 3, 3), L"");
   // The shell's type name, the same for the same extension in any case.
-  EXPECT_FALSE(ListText(List(), 2, 2).empty());
-  EXPECT_EQ(ListText(List(), 2, 2), ListText(List(), 3, 2));
+  EXPECT_FALSE(ListItemText(List(), 2, 2).empty());
+  EXPECT_EQ(ListItemText(List(), 2, 2), ListItemText(List(), 3, 2));
   EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(List(), LVSIL_SMALL)), kFoundIconCount);
   const int pictures[] = {2, 6, 0, 1, 10, 0, 0};
   for (int row = 0; row < 7; ++row) EXPECT_EQ(ListImage(List(), row), pictures[row]) << row;
@@ -263,7 +227,7 @@ TEST_F(FilesListTest, ColumnsRowsAndPicturesShowThePresentationOfEachObject) {
   LRESULT result = 0;
   ASSERT_TRUE(host.list.OnNotify(info.hdr, result));
   EXPECT_EQ(std::wstring(small), std::wstring(590, L'n'));
-  EXPECT_EQ(ListText(List(), 6, 0), Wide(longName));
+  EXPECT_EQ(ListItemText(List(), 6, 0), Wide(longName));
   // Rows that are not there read as nothing.
   info.item.iItem = 7;
   small[0] = L'x';
@@ -318,9 +282,9 @@ TEST_F(FilesListTest, HeaderClicksSortFoldersFirstAndKeepTheSelectedObjects) {
   ClickHeader(List(), 0);
   EXPECT_EQ(HeaderArrow(List(), 0), -1);
   EXPECT_EQ(HeaderArrow(List(), 1), 0);
-  EXPECT_EQ(ListText(List(), 0, 0), L"zz folder");
-  EXPECT_EQ(ListText(List(), 1, 0), L"file_299.jpg");
-  EXPECT_EQ(ListText(List(), 300, 0), L"file_000.doc");
+  EXPECT_EQ(ListItemText(List(), 0, 0), L"zz folder");
+  EXPECT_EQ(ListItemText(List(), 1, 0), L"file_299.jpg");
+  EXPECT_EQ(ListItemText(List(), 300, 0), L"file_000.doc");
   selected = host.list.SelectedObjects();
   ASSERT_EQ(selected.size(), 3u);
   EXPECT_GT(platform::CompareNoCase(selected[0]->Name, selected[1]->Name), 0);
@@ -352,7 +316,7 @@ TEST_F(FilesListTest, ObjectsComeAndGoWhileTheSelectionStaysOnItsObjects) {
 
   host.list.Remove(b);
   EXPECT_EQ(RowCount(List()), 3);
-  EXPECT_EQ(ListText(List(), 1, 0), L"c.txt");
+  EXPECT_EQ(ListItemText(List(), 1, 0), L"c.txt");
   EXPECT_EQ(host.list.SelectedObjects(), std::vector<FoundObject*>{c});
   host.list.Remove(b);
   EXPECT_EQ(RowCount(List()), 3);
@@ -363,7 +327,7 @@ TEST_F(FilesListTest, ObjectsComeAndGoWhileTheSelectionStaysOnItsObjects) {
   EXPECT_EQ(host.list.ObjectAt(0), d);
   host.list.Fill(store, kRootId);
   ASSERT_EQ(RowCount(List()), 4);
-  EXPECT_EQ(ListText(List(), 2, 0), L"b.txt");
+  EXPECT_EQ(ListItemText(List(), 2, 0), L"b.txt");
   EXPECT_EQ(host.list.SelectedObjects(), std::vector<FoundObject*>{c});
   EXPECT_EQ(host.list.FocusedObject(), c);
 
@@ -410,11 +374,11 @@ TEST_F(FilesListTest, KeysFocusAndTypeAheadReachTheOwner) {
 
   // Typing a name's first letters moves to it.
   for (wchar_t c : std::wstring(L"rea")) SendMessageW(List(), WM_CHAR, c, 1);
-  EXPECT_EQ(ListText(List(), ListView_GetNextItem(List(), -1, LVNI_FOCUSED), 0), L"readme.md");
+  EXPECT_EQ(ListItemText(List(), ListView_GetNextItem(List(), -1, LVNI_FOCUSED), 0), L"readme.md");
   for (wchar_t c : std::wstring(L"z")) SendMessageW(List(), WM_CHAR, c, 1);
   Pump(1200);  // the control starts a new search after a pause
   SendMessageW(List(), WM_CHAR, L'z', 1);
-  EXPECT_EQ(ListText(List(), ListView_GetNextItem(List(), -1, LVNI_FOCUSED), 0), L"zebra.png");
+  EXPECT_EQ(ListItemText(List(), ListView_GetNextItem(List(), -1, LVNI_FOCUSED), 0), L"zebra.png");
 }
 
 // ---- a million found files in one folder
@@ -440,15 +404,15 @@ TEST_F(FilesListTest, AMillionFoundFilesShowAndSortAtOnce) {
   const double showSeconds = SecondsSince(start);
   const size_t privateAfter = PrivateBytes();
   ASSERT_EQ(RowCount(List()), kFiles + 20);
-  EXPECT_EQ(ListText(List(), 0, 0), L"folder_00");
-  EXPECT_EQ(ListText(List(), 20, 0), L"IMG_0000000.jpg");
+  EXPECT_EQ(ListItemText(List(), 0, 0), L"folder_00");
+  EXPECT_EQ(ListItemText(List(), 20, 0), L"IMG_0000000.jpg");
 
   start = std::chrono::steady_clock::now();
   ClickHeader(List(), 1);  // smallest first
   UpdateWindow(List());
   const double sortSeconds = SecondsSince(start);
   EXPECT_EQ(HeaderArrow(List(), 1), 1);
-  EXPECT_EQ(ListText(List(), 20, 1), L"unknown");
+  EXPECT_EQ(ListItemText(List(), 20, 1), L"unknown");
   for (int row = 21; row < kFiles + 20; row += 997)
     ASSERT_LE(host.list.ObjectAt(row - 1)->Size, host.list.ObjectAt(row)->Size) << row;
 
@@ -462,13 +426,13 @@ TEST_F(FilesListTest, AMillionFoundFilesShowAndSortAtOnce) {
   ClickHeader(List(), 0);  // the shared flag is on again: names descend
   UpdateWindow(List());
   const double nameSeconds = SecondsSince(start);
-  EXPECT_EQ(ListText(List(), 20, 0), L"IMG_0999999.txt");
+  EXPECT_EQ(ListItemText(List(), 20, 0), L"IMG_0999999.txt");
 
   start = std::chrono::steady_clock::now();
   ListView_EnsureVisible(List(), kFiles + 19, FALSE);
   UpdateWindow(List());
   const double scrollSeconds = SecondsSince(start);
-  EXPECT_EQ(ListText(List(), kFiles + 19, 0), L"IMG_0000000.jpg");
+  EXPECT_EQ(ListItemText(List(), kFiles + 19, 0), L"IMG_0000000.jpg");
 
   // What Recover reads: a few rows selected at the end of the folder.
   for (int row : {kFiles + 5, kFiles + 12, kFiles + 19})

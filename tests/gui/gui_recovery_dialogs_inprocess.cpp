@@ -23,11 +23,11 @@
 #include "app/front_end.h"
 #include "app/messages.h"
 #include "app/settings_store.h"
+#include "inprocess_host.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "recovery/recovery_test_support.h"
 #include "resources/recovery_dialogs.h"
-#include "screenshot.h"
 #include "ui/dialogs/recovery_dialogs.h"
 #include "ui/dialogs/recovery_progress_dlg.h"
 #include "ui/framework/module.h"
@@ -39,26 +39,21 @@ using namespace recovery_testing;
 
 namespace {
 
+using inprocess_testing::ExpectNoFailures;
+using inprocess_testing::FindThreadWindow;
+using inprocess_testing::IsDialog;
+using inprocess_testing::PrepareInterfaceThread;
+using inprocess_testing::Press;
+using inprocess_testing::Pump;
+using inprocess_testing::Screenshot;
+using inprocess_testing::TextOf;
+using inprocess_testing::WaitFor;
+
 constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kDialogDrawMs = 300;  // lets a dialog draw before its screenshot
 constexpr wchar_t kHostClass[] = L"LumenardRecoveryDialogsHost";
 constexpr wchar_t kSizeCaption[] = L"Enter probable file size";
 constexpr wchar_t kProgressCaption[] = L"Recovering files...";
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!condition()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
-                      nullptr);
-  return buffer;
-}
 
 std::wstring ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
 
@@ -66,26 +61,9 @@ std::wstring Wide(const std::u16string& text) { return platform::W(text.c_str())
 
 // A visible dialog of the thread with the caption, other than except; null when none.
 HWND FindDialog(DWORD thread, const std::wstring& caption, HWND except = nullptr) {
-  struct Search {
-    const std::wstring* caption;
-    HWND except;
-    HWND found;
-  } search{&caption, except, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(data);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (window != search->except && lstrcmpW(className, L"#32770") == 0 &&
-            IsWindowVisible(window) && TextOf(window) == *search->caption) {
-          search->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindThreadWindow(thread, [&](HWND window) {
+    return window != except && IsDialog(window) && TextOf(window) == caption;
+  });
 }
 
 HWND WaitForDialog(DWORD thread, const std::wstring& caption, HWND except = nullptr) {
@@ -96,28 +74,13 @@ HWND WaitForDialog(DWORD thread, const std::wstring& caption, HWND except = null
 
 // Any visible dialog of the thread but the ones given (the folder chooser has no fixed caption).
 HWND WaitForOtherDialog(DWORD thread, HWND except) {
-  struct Search {
-    HWND except;
-    HWND found;
-  } search{except, nullptr};
+  HWND dialog = nullptr;
   WaitFor([&] {
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* search = reinterpret_cast<Search*>(data);
-          wchar_t className[16] = {};
-          GetClassNameW(window, className, 16);
-          if (window != search->except && lstrcmpW(className, L"#32770") == 0 &&
-              IsWindowVisible(window)) {
-            search->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr;
+    dialog =
+        FindThreadWindow(thread, [&](HWND window) { return window != except && IsDialog(window); });
+    return dialog != nullptr;
   });
-  return search.found;
+  return dialog;
 }
 
 // The text of a message box: its longest static text.
@@ -135,11 +98,6 @@ std::wstring MessageText(HWND box) {
       },
       reinterpret_cast<LPARAM>(&longest));
   return longest;
-}
-
-void Press(HWND dialog, int button) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
 // A click of a radio button or a check box, as the mouse gives it.
@@ -160,20 +118,6 @@ void SetItemText(HWND dialog, int id, const wchar_t* text) {
 
 bool Visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
-
-void Screenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty() || !window) return;
-  Sleep(300);  // lets the dialog draw
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, capture))
-    gui_testing::WriteBmp(folder + L"\\" + name + L".bmp", capture);
-  ReleaseDC(nullptr, screen);
-}
 
 // Runs the user's part on a thread of its own while the interface thread runs a dialog. A
 // failure closes the interface thread's dialogs so that its modal loops end.
@@ -254,10 +198,6 @@ class User {
   std::thread thread_;
 };
 
-void ExpectNoFailures(const std::vector<std::string>& failures) {
-  for (const std::string& failure : failures) ADD_FAILURE() << failure;
-}
-
 // The window system as the application object sees it, reduced to what the dialogs use.
 class ShellRecorder : public IAppFrontEnd {
  public:
@@ -294,15 +234,6 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Takes what is waiting in the interface thread's queue.
-void Pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-}
-
 // A read of the volume waits while the gate is closed (the run's thread is held inside a piece).
 class Gate {
  public:
@@ -336,10 +267,7 @@ class Gate {
 class RecoveryDialogs : public RecoveryFixture {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PrepareInterfaceThread();
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = &HostProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -364,7 +292,7 @@ class RecoveryDialogs : public RecoveryFixture {
     job().SetPrompter(&prompter_);
     windowPrompter_.reset();
     if (host_) DestroyWindow(host_);
-    Pump();
+    Pump(0);
   }
 
   // Questions of the run asked with the dialogs, on this thread.
@@ -451,7 +379,7 @@ TEST_F(RecoveryDialogs, SizeDialogShowsTheFileRefusesSizesOfNothingAndGivesTheCu
     SendMessageTimeoutW(GetDlgItem(dialog, IDC_SIZE_UNIT), CB_SETCURSEL, 3, 0, SMTO_BLOCK, 5000,
                         nullptr);
     Click(dialog, IDC_SIZE_SCOPE_ANY_TYPE);
-    Screenshot(dialog, L"recovery-size-dialog");
+    Screenshot(dialog, L"recovery-size-dialog", kDialogDrawMs);
     Press(dialog, IDOK);
   });
   ASSERT_TRUE(ui::AskProbableSize(host_, AJpegOfThreeMillionBytes(), answer));
@@ -500,7 +428,7 @@ TEST_F(RecoveryDialogs, TryOpenWarningGoesOnOnlyWithOkAndCanBeTurnedOff) {
       if (!user.Check(dialog != nullptr, "no warning")) return;
       user.Equal(ItemText(dialog, IDC_TRY_OPEN_HIDE), L"Don't show this warning again.",
                  "check box");
-      Screenshot(dialog, L"recovery-try-open");
+      Screenshot(dialog, L"recovery-try-open", kDialogDrawMs);
       Press(dialog, IDCANCEL);
     });
     EXPECT_FALSE(ui::ConfirmTryOpen(host_));
@@ -532,7 +460,7 @@ TEST_F(RecoveryDialogs, RecoverDialogSavesTheDestinationMakesItAndAsksForTheStar
     user.Equal(ItemText(dialog, IDC_RECOVER_HEADING), L"Recover files", "heading");
     user.Equal(ItemText(dialog, IDC_RECOVER_DESTINATION), Wide(folder), "destination");
     user.Check(!Checked(dialog, IDC_RECOVER_KEEP_STRUCTURE), "keep folder structure off");
-    Screenshot(dialog, L"recovery-recover");
+    Screenshot(dialog, L"recovery-recover", kDialogDrawMs);
     // The folder chooser, cancelled: nothing changes.
     Press(dialog, IDC_RECOVER_BROWSE);
     HWND chooser = WaitForOtherDialog(user.Gui(), dialog);
@@ -545,7 +473,7 @@ TEST_F(RecoveryDialogs, RecoverDialogSavesTheDestinationMakesItAndAsksForTheStar
   });
   EXPECT_EQ(ui::ShowRecoverDialog(host_, job(), volume_, host_), IDOK);
   ExpectNoFailures(user.Finish());
-  Pump();
+  Pump(0);
   EXPECT_EQ(g_startMessages.load(), 1) << "UM_START_RECOVERY posted once";
   EXPECT_EQ(app_.Settings.KeepFolderStructure, 1);
   EXPECT_EQ(ReadSettingsText(app_.Settings, kDestinationFolderField), folder);
@@ -572,7 +500,7 @@ TEST_F(RecoveryDialogs, RecoverDialogRefusesTheDiskBeingRecoveredFromAndStaysOpe
   });
   EXPECT_EQ(ui::ShowRecoverDialog(host_, job(), volume_, host_), IDCANCEL);
   ExpectNoFailures(user.Finish());
-  Pump();
+  Pump(0);
   EXPECT_EQ(g_startMessages.load(), 0);
   EXPECT_EQ(job().Prompter(), nullptr) << "the borrowed prompter is given back";
 }
@@ -606,7 +534,7 @@ TEST_F(RecoveryDialogs, ProgressOfARunOnAFatImageEndsWithTheFilesWrittenAndGoesT
     user.Equal(ItemText(dialog, IDC_PROGRESS_FILE_LABEL), L"Result:", "the result's label");
     total = ItemText(dialog, IDC_PROGRESS_TOTAL);
     result = ItemText(dialog, IDC_PROGRESS_FILE);
-    Screenshot(dialog, L"recovery-progress-end");
+    Screenshot(dialog, L"recovery-progress-end", kDialogDrawMs);
     Press(dialog, IDC_PROGRESS_GO_TO_RECOVERED);
   });
   EXPECT_EQ(RunWithProgress(files, *volume), 0);
@@ -654,7 +582,7 @@ TEST_F(RecoveryDialogs, AbortClosesTheProgressOnlyAfterTheRunsThreadHasEnded) {
     user.Check(!Enabled(dialog, IDCANCEL), "Abort stays disabled while stopping");
     user.Check(ItemText(dialog, IDC_PROGRESS_FILE).find(L"Stopping") == 0, "says it stops");
     runningWhileStopping = job().IsRunning();
-    Screenshot(dialog, L"recovery-progress-stopping");
+    Screenshot(dialog, L"recovery-progress-stopping", kDialogDrawMs);
     gate.Open();
     user.Check(WaitFor([&] { return !IsWindow(dialog); }), "did not close after the thread ended");
   });
@@ -750,7 +678,7 @@ TEST_F(RecoveryDialogs, AStopEndsTheQuestionBeingAskedAndTheNextRunAsksAgain) {
   });
   const ULONGLONG end = GetTickCount64() + kTimeoutMs;
   while (!answered && GetTickCount64() < end) {
-    Pump();
+    Pump(0);
     Sleep(10);
   }
   if (!answered) windowPrompter_->Stop();
@@ -795,7 +723,7 @@ TEST_F(RecoveryDialogs, AThreadsOtherQuestionsAreMessageBoxesOnTheInterfaceThrea
   });
   const ULONGLONG end = GetTickCount64() + kTimeoutMs;
   while (!done && GetTickCount64() < end) {
-    Pump();
+    Pump(0);
     Sleep(10);
   }
   if (!done) prompter.Stop();

@@ -16,18 +16,30 @@
 #include <vector>
 
 #include "program_driver.h"
+#include "remote_controls.h"
+#include "test_files.h"
 
 namespace {
 
 using gui_testing::Check;
 using gui_testing::ClassOf;
+using gui_testing::Descendants;
 using gui_testing::Fail;
+using gui_testing::FindTreeItem;
+using gui_testing::FixturePath;
 using gui_testing::g_failures;
 using gui_testing::kFrameClass;
 using gui_testing::kRecordSize;
+using gui_testing::ListItemText;
+using gui_testing::Narrow;
 using gui_testing::Program;
+using gui_testing::ReadFileBytes;
 using gui_testing::StoredRecord;
+using gui_testing::TextOf;
+using gui_testing::TreeItemText;
+using gui_testing::TypeInto;
 using gui_testing::WaitFor;
+using gui_testing::WaitForTopWindow;
 using gui_testing::WriteSettings;
 
 constexpr size_t kShowLegendOffset = 60;  // then ShowLog, ShowStatusBar, ShowToolbar
@@ -39,37 +51,6 @@ constexpr UINT kLoadDriveImage = 32783;
 constexpr int kImageOutcomeId = 3113;
 constexpr DWORD kStartTimeoutMs = 90000;
 constexpr DWORD kTimeoutMs = 30000;
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
-
-// $LUMENARD_FIXTURES/fat/fat12.img as a Windows path; empty when the fixtures are not made.
-std::wstring FixtureImage() {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"LUMENARD_FIXTURES", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring path = std::wstring(buffer, length) + L"/fat/fat12.img";
-  if (path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
-}
-
-std::vector<char> ReadFileBytes(const std::wstring& path) {
-  std::vector<char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
-}
 
 // ---- the stored settings: every pane shown, no splash, no exit question
 
@@ -85,129 +66,6 @@ bool PrepareSettings() {
 }
 
 // ---- windows of the program
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[1024] = {};
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
-                      nullptr);
-  return text;
-}
-
-struct Search {
-  DWORD process;
-  std::wstring className;
-  const wchar_t* title;
-  HWND found;
-};
-
-HWND FindProgramWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-  Search search{process, className, title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->process || !IsWindowVisible(window)) return TRUE;
-        if (ClassOf(window) != search->className) return TRUE;
-        if (search->title && TextOf(window) != search->title) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForProgramWindow(DWORD process, const wchar_t* className, const wchar_t* title,
-                          DWORD timeoutMs) {
-  HWND window = nullptr;
-  WaitFor([&] { return (window = FindProgramWindow(process, className, title)) != nullptr; },
-          timeoutMs);
-  return window;
-}
-
-// The visible descendants of a class.
-std::vector<HWND> Descendants(HWND parent, const wchar_t* className) {
-  struct Found {
-    const wchar_t* className;
-    std::vector<HWND> windows;
-  } found{className, {}};
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* found = reinterpret_cast<Found*>(parameter);
-        if (IsWindowVisible(window) && lstrcmpiW(ClassOf(window).c_str(), found->className) == 0)
-          found->windows.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.windows;
-}
-
-// Memory in the program's process for the structures its controls fill.
-class RemoteBuffer {
- public:
-  RemoteBuffer(HANDLE process, size_t bytes)
-      : process_(process),
-        address_(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE)) {}
-  ~RemoteBuffer() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  uint8_t* At(size_t offset) const { return static_cast<uint8_t*>(address_) + offset; }
-  bool Write(size_t offset, const void* data, size_t bytes) const {
-    return WriteProcessMemory(process_, At(offset), data, bytes, nullptr) != FALSE;
-  }
-  bool Read(size_t offset, void* data, size_t bytes) const {
-    return ReadProcessMemory(process_, At(offset), data, bytes, nullptr) != FALSE;
-  }
-  explicit operator bool() const { return address_ != nullptr; }
-
- private:
-  HANDLE process_;
-  void* address_;
-};
-
-constexpr size_t kTextOffset = 512;
-constexpr int kTextChars = 512;
-
-std::wstring TreeItemText(HANDLE process, HWND tree, HTREEITEM item) {
-  RemoteBuffer remote(process, kTextOffset + kTextChars * sizeof(wchar_t));
-  if (!remote) return {};
-  TVITEMW data{};
-  data.mask = TVIF_TEXT;
-  data.hItem = item;
-  data.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
-  data.cchTextMax = kTextChars;
-  remote.Write(0, &data, sizeof(data));
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.At(0)));
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  remote.Read(kTextOffset, text.data(), kTextChars * sizeof(wchar_t));
-  return text.data();
-}
-
-// The tree's item with the text, searched depth first; null when there is none.
-HTREEITEM FindTreeItem(HANDLE process, HWND tree, HTREEITEM item, const std::wstring& text) {
-  for (; item; item = TreeView_GetNextSibling(tree, item)) {
-    if (TreeItemText(process, tree, item) == text) return item;
-    if (HTREEITEM found = FindTreeItem(process, tree, TreeView_GetChild(tree, item), text))
-      return found;
-  }
-  return nullptr;
-}
-
-std::wstring ListItemText(HANDLE process, HWND list, int row, int column) {
-  RemoteBuffer remote(process, kTextOffset + kTextChars * sizeof(wchar_t));
-  if (!remote) return {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
-  item.cchTextMax = kTextChars;
-  remote.Write(0, &item, sizeof(item));
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-               reinterpret_cast<LPARAM>(remote.At(0)));
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  remote.Read(kTextOffset, text.data(), kTextChars * sizeof(wchar_t));
-  return text.data();
-}
 
 // The drive pane: the visible list whose first column has a "File system" row; its rows as
 // name and value.
@@ -230,12 +88,6 @@ std::wstring Fact(const std::vector<std::pair<std::wstring, std::wstring>>& fact
   return L"(missing)";
 }
 
-void TypeInto(HWND edit, const std::wstring& text) {
-  SendMessageW(edit, EM_SETSEL, 0, -1);
-  SendMessageW(edit, WM_CHAR, VK_BACK, 0);
-  for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
-}
-
 void SaveScreenshot(HWND window, const wchar_t* name) {
   gui_testing::SaveWindowScreenshot(window, name, 1000);
 }
@@ -247,7 +99,7 @@ bool ChooseFile(DWORD process, HWND frame, UINT command, const wchar_t* caption,
   HWND dialog = nullptr;
   for (int attempt = 0; attempt < 2 && !dialog; ++attempt) {
     PostMessageW(frame, WM_COMMAND, command, 0);
-    dialog = WaitForProgramWindow(process, L"#32770", caption, kTimeoutMs / 2);
+    dialog = WaitForTopWindow(process, L"#32770", caption, kTimeoutMs / 2);
   }
   if (!dialog) {
     SaveScreenshot(GetDesktopWindow(), L"views-failure.bmp");
@@ -323,7 +175,7 @@ void CreateImageOfTheSelectedDrive(const Program& program, HWND frame, HWND tree
   const std::wstring target = std::wstring(temp) + L"lumenard views copy.dsk";
   DeleteFileW(target.c_str());
   if (!ChooseFile(process, frame, kCreateDriveImage, L"Create Drive Image", target)) return;
-  HWND progress = WaitForProgramWindow(process, L"#32770", L"Creating Drive Image", kTimeoutMs);
+  HWND progress = WaitForTopWindow(process, L"#32770", L"Creating Drive Image", kTimeoutMs);
   if (!progress) return Fail("no progress dialog");
   HWND button = GetDlgItem(progress, IDCANCEL);
   if (!WaitFor([&] { return TextOf(button) == L"OK"; }, kTimeoutMs))
@@ -356,10 +208,10 @@ void Scenario(const std::wstring& program_path, const std::wstring& image) {
   Program program;
   if (!program.Start(program_path)) return Fail("lumenard.exe could not be started");
   const DWORD process = program.info.dwProcessId;
-  HWND wizard = WaitForProgramWindow(process, L"#32770", L"Lumenard", kStartTimeoutMs);
+  HWND wizard = WaitForTopWindow(process, L"#32770", L"Lumenard", kStartTimeoutMs);
   if (!wizard) return Fail("the first window did not appear");
   PostMessageW(wizard, WM_COMMAND, kModeExplorer, 0);
-  HWND frame = WaitForProgramWindow(process, kFrameClass, nullptr, kStartTimeoutMs);
+  HWND frame = WaitForTopWindow(process, kFrameClass, nullptr, kStartTimeoutMs);
   if (!frame) return Fail("the explorer window did not appear");
   std::vector<HWND> trees;
   WaitFor([&] { return !(trees = Descendants(frame, L"SysTreeView32")).empty(); }, kTimeoutMs);
@@ -382,7 +234,7 @@ void Scenario(const std::wstring& program_path, const std::wstring& image) {
 int wmain() {
   const std::wstring path = gui_testing::ProgramBesideTest();
   if (path.empty()) return 1;
-  const std::wstring image = FixtureImage();
+  const std::wstring image = FixturePath(L"fat/fat12.img");
   if (image.empty()) {
     std::printf("skipped: no FAT fixtures (./run fixtures)\n");
     return 0;

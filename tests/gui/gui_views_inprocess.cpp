@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "inprocess_host.h"
 #include "platform/text.h"
 #include "resources/explorer_dialogs.h"
-#include "screenshot.h"
 #include "support/test_support.h"
 #include "ui/dialogs/drive_image_dialogs.h"
 #include "ui/dialogs/range_bar.h"
@@ -40,55 +40,30 @@
 
 namespace {
 
+using inprocess_testing::ExpectNoFailures;
+using inprocess_testing::FindThreadWindow;
+using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
+using inprocess_testing::Press;
+using inprocess_testing::Pump;
+using inprocess_testing::Screenshot;
+using inprocess_testing::TextOf;
+using inprocess_testing::WaitFor;
 using testing_support::FixturePath;
 using testing_support::ReadWholeFile;
 using testing_support::TempFolder;
 
 constexpr wchar_t kHostClass[] = L"LumenardViewsTestHost";
-constexpr DWORD kTimeoutMs = 30000;
 
 std::wstring Wide(const std::u16string& text) { return platform::W(text.c_str()); }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (!condition()) {
-    if (GetTickCount64() > end) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  // WM_GETTEXT, as another process would ask: it works across threads as well.
-  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 5000,
-                      nullptr);
-  return buffer;
-}
-
-// The window with the caption on the given thread, or null.
-HWND FindThreadWindow(DWORD thread, const std::wstring& caption) {
-  struct Search {
-    const std::wstring* caption;
-    HWND found;
-  } search{&caption, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(data);
-        if (IsWindowVisible(window) && TextOf(window) == *search->caption) {
-          search->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
+// The visible window of the thread with the caption; null after the time-out.
 HWND WaitForDialog(DWORD thread, const std::wstring& caption) {
   HWND dialog = nullptr;
-  WaitFor([&] { return (dialog = FindThreadWindow(thread, caption)) != nullptr; });
+  WaitFor([&] {
+    dialog = FindThreadWindow(thread, [&](HWND window) { return TextOf(window) == caption; });
+    return dialog != nullptr;
+  });
   return dialog;
 }
 
@@ -115,11 +90,6 @@ HWND FileNameBox(HWND dialog) {
   return found;
 }
 
-void Press(HWND dialog, int button) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-}
-
 // Types the path into the file dialog with the caption and presses its OK button.
 const char* ChooseFile(DWORD thread, const std::wstring& caption, const std::wstring& path,
                        std::wstring* defaultName = nullptr) {
@@ -135,33 +105,7 @@ const char* ChooseFile(DWORD thread, const std::wstring& caption, const std::wst
   return nullptr;
 }
 
-void Screenshot(HWND window, const wchar_t* name) {
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (folder.empty() || !window) return;
-  RECT rect;
-  GetWindowRect(window, &rect);
-  HDC screen = GetDC(nullptr);
-  gui_testing::Capture capture;
-  if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, capture))
-    gui_testing::WriteBmp(folder + L"\\" + name + L".bmp", capture);
-  ReleaseDC(nullptr, screen);
-}
-
 void ScreenshotDesktop(const wchar_t* name) { Screenshot(GetDesktopWindow(), name); }
-
-// Lets the window draw before a screenshot.
-void Pump(DWORD milliseconds) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG message;
-  while (GetTickCount64() < end) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(10);
-  }
-}
 
 // ---- the tree and the lists as a reader of the windows sees them
 
@@ -198,21 +142,11 @@ const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring&
   return nullptr;
 }
 
-std::wstring ListText(HWND list, int row, int column) {
-  wchar_t text[512] = {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 512;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 // The value of the row whose first column is name, in a two-column list.
 std::wstring ListValue(HWND list, const std::wstring& name) {
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < rows; ++row)
-    if (ListText(list, row, 0) == name) return ListText(list, row, 1);
+    if (ListItemText(list, row, 0) == name) return ListItemText(list, row, 1);
   return L"(no row " + name + L")";
 }
 
@@ -309,17 +243,10 @@ class User {
   std::thread thread_;
 };
 
-void ExpectNoFailures(const std::vector<std::string>& failures) {
-  for (const std::string& failure : failures) ADD_FAILURE() << failure;
-}
-
 class ViewsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PrepareInterfaceThread();
     if (!g_pComputer) CreateLocalComputer();
   }
 
@@ -372,8 +299,8 @@ TEST_F(ViewsTest, StartPageAndLegendShowTheirTextWithoutAnHtmlEngine) {
   HWND list = legend.Handle();
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   ASSERT_EQ(rows, 7);
-  EXPECT_EQ(ListText(list, 1, 0), L"Folder");
-  EXPECT_EQ(ListText(list, 5, 0), L"Deleted file");
+  EXPECT_EQ(ListItemText(list, 1, 0), L"Folder");
+  EXPECT_EQ(ListItemText(list, 5, 0), L"Deleted file");
   HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
   ASSERT_NE(images, nullptr);
   EXPECT_GE(ImageList_GetImageCount(images), 7);
@@ -657,7 +584,7 @@ TEST_F(ViewsTest, RecycleBinNodeListsTheBin) {
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   bool listed = false;
   for (int row = 0; row < rows; ++row)
-    listed = listed || ListText(list, row, 0).find(L"lumenard bin test") != std::wstring::npos;
+    listed = listed || ListItemText(list, row, 0).find(L"lumenard bin test") != std::wstring::npos;
   if (binned)
     EXPECT_TRUE(listed) << "the deleted file is not in the list of " << rows << " items";
   else

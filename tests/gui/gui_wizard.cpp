@@ -235,13 +235,7 @@ bool ToggleGroup(const Program& program, HWND sheet, const std::wstring& group, 
     return false;
   }
   TreeView_EnsureVisible(tree, item);
-  RemoteBuffer remote(program.info.hProcess, sizeof(RECT));
-  RECT rect{};
-  // TVM_GETITEMRECT takes the item in the rectangle's first bytes.
-  std::memcpy(&rect, &item, sizeof(item));
-  remote.Write(0, &rect, sizeof(rect));
-  SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.At(0)));
-  remote.Read(0, &rect, sizeof(rect));
+  const RECT rect = TreeItemTextRect(program.info.hProcess, tree, item);
   // The check box stands just left of the item's text.
   ClickAt(tree, rect.left - 8, (rect.top + rect.bottom) / 2);
   const UINT want = checked ? INDEXTOSTATEIMAGEMASK(2) : INDEXTOSTATEIMAGEMASK(1);
@@ -270,6 +264,21 @@ bool WaitForScan(HWND sheet, const char* what) {
 
 int Count(HWND page, int id) { return _wtoi(ItemTextOf(page, id).c_str()); }
 
+// The item with the text in a tree of the page, once the image's drive is found and every item
+// below it opened (the tree fills a folder when it opens); null after the time-out.
+HTREEITEM WaitForItemBelowDrive(const Program& program, HWND page, const std::wstring& text,
+                                HWND* tree) {
+  HTREEITEM found = nullptr;
+  WaitFor(
+      [&] {
+        HTREEITEM drive = FindTreeItemIn(program.info.hProcess, page, kImageName, tree);
+        if (drive) ExpandAll(*tree, drive);
+        return (found = FindTreeItemIn(program.info.hProcess, page, text, tree)) != nullptr;
+      },
+      kTimeoutMs);
+  return found;
+}
+
 bool SameBytes(const std::wstring& recovered, const std::wstring& original) {
   const std::vector<char> a = ReadFileBytes(recovered), b = ReadFileBytes(original);
   return !b.empty() && a == b;
@@ -281,14 +290,7 @@ void RecoverOneDeletedFile(const Program& program, HWND sheet, const Fixture& fi
   const DWORD process = program.info.dwProcessId;
   HWND page = CurrentPage(sheet);
   HWND tree = nullptr;
-  HTREEITEM photos = nullptr;
-  WaitFor(
-      [&] {
-        HTREEITEM drive = FindTreeItemIn(program.info.hProcess, page, kImageName, &tree);
-        if (drive) ExpandAll(tree, drive);
-        return (photos = FindTreeItemIn(program.info.hProcess, page, L"Photos", &tree));
-      },
-      kTimeoutMs);
+  HTREEITEM photos = WaitForItemBelowDrive(program, page, L"Photos", &tree);
   if (!photos) {
     std::string texts;
     for (HWND any : Descendants(page, WC_TREEVIEWW))
@@ -373,14 +375,7 @@ bool StartAgainFromStep2(const Program& program, HWND sheet) {
   if (!Next(sheet, Step6, "Step 6 again")) return false;
   page = CurrentPage(sheet);
   HWND tree = nullptr;
-  HTREEITEM photos = nullptr;
-  WaitFor(
-      [&] {
-        HTREEITEM drive = FindTreeItemIn(program.info.hProcess, page, kImageName, &tree);
-        if (drive) ExpandAll(tree, drive);
-        return (photos = FindTreeItemIn(program.info.hProcess, page, L"Photos", &tree));
-      },
-      kTimeoutMs);
+  HTREEITEM photos = WaitForItemBelowDrive(program, page, L"Photos", &tree);
   Check(photos != nullptr, "Step 6 shows the folders of the new scan");
   Screenshot(sheet, L"wizard-6-again.bmp");
   return true;
@@ -439,14 +434,7 @@ void WalkByHand(const std::wstring& programPath, const Fixture& fixture) {
   if (!Next(sheet, Step8, "Step 8")) return;
   page = CurrentPage(sheet);
   HWND tree = nullptr;
-  HTREEITEM lost = nullptr;
-  WaitFor(
-      [&] {
-        HTREEITEM drive = FindTreeItemIn(program.info.hProcess, page, kImageName, &tree);
-        if (drive) ExpandAll(tree, drive);
-        return (lost = FindTreeItemIn(program.info.hProcess, page, L"Lost files", &tree));
-      },
-      kTimeoutMs);
+  HTREEITEM lost = WaitForItemBelowDrive(program, page, L"Lost files", &tree);
   Check(lost != nullptr, "Step 8 shows \"Lost files\"");
   if (lost) {
     TreeView_Expand(tree, lost, TVE_EXPAND);

@@ -118,12 +118,7 @@ bool ChildrenHaveState(HWND tree, HTREEITEM group, UINT image) {
 
 void ClickBox(const Program& program, HWND tree, HTREEITEM item) {
   TreeView_EnsureVisible(tree, item);
-  RemoteBuffer remote(program.info.hProcess, sizeof(RECT));
-  RECT rect{};
-  std::memcpy(&rect, &item, sizeof(item));
-  remote.Write(0, &rect, sizeof(rect));
-  SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote.At(0)));
-  remote.Read(0, &rect, sizeof(rect));
+  const RECT rect = TreeItemTextRect(program.info.hProcess, tree, item);
   ClickAt(tree, rect.left - 8, (rect.top + rect.bottom) / 2);
 }
 

@@ -20,10 +20,10 @@
 #include "filesystems/found_object.h"
 #include "filesystems/found_object_store.h"
 #include "filesystems/found_object_view.h"
+#include "inprocess_host.h"
 #include "platform/text.h"
 #include "recovery/recovery.h"
 #include "resources/resource.h"
-#include "screenshot.h"
 #include "support/test_support.h"
 #include "ui/explorer/files_tree_view.h"
 #include "ui/explorer/tree_marks.h"
@@ -39,6 +39,12 @@
 #include "volumes/volume.h"
 
 namespace {
+
+using inprocess_testing::ListItemText;
+using inprocess_testing::PrepareInterfaceThread;
+using inprocess_testing::Pump;
+using inprocess_testing::Screenshot;
+using inprocess_testing::TreeItemText;
 
 // ---- the marks over a tree in memory
 
@@ -152,18 +158,8 @@ TEST(TreeMarks, LaterChildrenTakeTheirParentsMarkAndRemovedOnesLeaveTheCounts) {
 // ---- the view hosted in a window
 
 constexpr wchar_t kHostClass[] = L"LumenardFoundViewsHost";
-
-void Pump(DWORD milliseconds = 50) {
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  MSG message;
-  do {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  } while (GetTickCount64() < end);
-}
+// Long enough for the view to take what was posted to it and repaint.
+constexpr DWORD kSettleMs = 50;
 
 class FoundHost : public ui::CCustomWindow {
  public:
@@ -217,21 +213,10 @@ class FoundHost : public ui::CCustomWindow {
   }
 };
 
-std::wstring ItemText(HWND tree, HTREEITEM item) {
-  wchar_t text[260] = {};
-  TVITEMW data{};
-  data.mask = TVIF_TEXT;
-  data.hItem = item;
-  data.pszText = text;
-  data.cchTextMax = 260;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-  return text;
-}
-
 HTREEITEM FindChild(HWND tree, HTREEITEM parent, const std::wstring& text) {
   for (HTREEITEM item = TreeView_GetChild(tree, parent); item;
        item = TreeView_GetNextSibling(tree, item))
-    if (ItemText(tree, item) == text) return item;
+    if (TreeItemText(tree, item) == text) return item;
   return nullptr;
 }
 
@@ -239,21 +224,14 @@ std::vector<std::wstring> ChildTexts(HWND tree, HTREEITEM parent) {
   std::vector<std::wstring> texts;
   for (HTREEITEM item = TreeView_GetChild(tree, parent); item;
        item = TreeView_GetNextSibling(tree, item))
-    texts.push_back(ItemText(tree, item));
+    texts.push_back(TreeItemText(tree, item));
   return texts;
 }
 
 std::vector<std::wstring> ListNames(HWND list) {
   std::vector<std::wstring> names;
   const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < rows; ++row) {
-    wchar_t text[260] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 260;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    names.push_back(text);
-  }
+  for (int row = 0; row < rows; ++row) names.push_back(ListItemText(list, row, 0));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -284,9 +262,7 @@ LPARAM KeyOf(HWND tree, HTREEITEM item) {
 class FoundViewsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ui::CModule::Init(GetModuleHandleW(nullptr));
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    PrepareInterfaceThread();
     if (!g_pComputer) CreateLocalComputer();
   }
 
@@ -347,7 +323,7 @@ class FoundViewsTest : public ::testing::Test {
     Add(u"b.jpg", 101, 11, 0);
     Add(u"d.doc", 102, 12, FoundDeleted);
     Add(u"orphan.txt", 103, 50, 0);
-    Pump();
+    Pump(kSettleMs);
   }
 
   HTREEITEM DriveItem() { return host.view.FilesTree().ItemOfDrive(volume); }
@@ -397,7 +373,7 @@ TEST_F(FoundViewsTest, AnalysisOpensTheRootAndTheTreeFillsAsItIsExpanded) {
 
   // A folder added now goes straight below its expanded parent, and into the list shown.
   Add(u"2020", 13, 10, FoundFolder);
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(ChildTexts(tree, photos), (std::vector<std::wstring>{L"2019", L"2020"}));
   EXPECT_EQ(ListNames(host.view.FileList()),
             (std::vector<std::wstring>{L"2019", L"2020", L"a.jpg"}));
@@ -417,7 +393,7 @@ TEST_F(FoundViewsTest, PlaceholderFolderMovesFromLostFoldersToItsRealPlace) {
 
   // Folder 50 turns up in Docs: it leaves "Lost folders" and keeps its file.
   Add(u"Old", 50, 12, FoundFolder | FoundDeleted);
-  Pump();
+  Pump(kSettleMs);
   EXPECT_TRUE(ChildTexts(tree, lostFolders).empty());
   EXPECT_EQ(ListNames(host.view.FileList()), std::vector<std::wstring>{});
   HTREEITEM old = FindChild(tree, docs, L"Old");
@@ -446,7 +422,7 @@ TEST_F(FoundViewsTest, LostFilesOpenAtTheirFolderAndLostMessagesAreMadeUpByTheRe
   group.ParentId = IdLostFiles;
   group.Name = u"Images";
   volume->Store.Add(&group, true);
-  Pump();
+  Pump(kSettleMs);
   HTREEITEM lostFiles = FindChild(tree, DriveItem(), L"Lost files");
   ASSERT_NE(lostFiles, nullptr);
   EXPECT_EQ(TreeView_GetSelection(tree), lostFiles) << "the first lost file opens its folder";
@@ -492,17 +468,17 @@ TEST_F(FoundViewsTest, ResetRemovesTheDrivesFoldersAndRefusesWhatWasQueuedBefore
   EXPECT_EQ(host.view.ShownFolder(), nullptr);
   StartStore();
   host.view.BeginAnalysis(*volume);
-  Pump();
+  Pump(kSettleMs);
   EXPECT_FALSE(stale.Flags & FoundHasDeleted) << "the queued notification was followed";
   EXPECT_TRUE(ChildTexts(tree, DriveItem()).empty());
   // A click on the check box of an item that is gone finds nothing.
   PostMessageW(host.Handle(), UM_TOGGLE_MARK, 0, staleKey);
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(host.view.FilesTree().NodeOfKey(static_cast<CFilesTreeView::Key>(staleKey)), nullptr);
 
   // What comes after the reset is shown.
   Add(u"New", 20, IdRootFat32, FoundFolder);
-  Pump();
+  Pump(kSettleMs);
   ASSERT_NE(RootItem(), nullptr);
   EXPECT_EQ(ChildTexts(tree, RootItem()), std::vector<std::wstring>{L"New"});
 }
@@ -527,7 +503,7 @@ TEST_F(FoundViewsTest, RecoverTakesTheMarkedFoldersWhenAnyIsMarkedElseTheSelecti
   // Photos marked: it and its subfolder are checked, the root partly; Recover takes what is
   // below Photos whatever is selected.
   PostMessageW(host.Handle(), UM_TOGGLE_MARK, 0, KeyOf(tree, photos));
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, photos), MarkState::Checked);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, year), MarkState::Checked);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, root), MarkState::Partly);
@@ -539,13 +515,13 @@ TEST_F(FoundViewsTest, RecoverTakesTheMarkedFoldersWhenAnyIsMarkedElseTheSelecti
 
   // A folder expanded later under a marked one comes checked.
   Add(u"2021", 15, 10, FoundFolder);
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, FindChild(tree, photos, L"2021")),
             MarkState::Checked);
 
   // Unmarking 2019 inside it: Photos is no longer whole, 2019's file stays behind.
   PostMessageW(host.Handle(), UM_TOGGLE_MARK, 0, KeyOf(tree, year));
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, photos), MarkState::Partly);
   BuildRecoveryList(job, host.view.RecoverySelection());
   names = NamesOf(job.List);
@@ -554,7 +530,7 @@ TEST_F(FoundViewsTest, RecoverTakesTheMarkedFoldersWhenAnyIsMarkedElseTheSelecti
 
   // Nothing marked any more: the list's selection again.
   PostMessageW(host.Handle(), UM_TOGGLE_MARK, 0, KeyOf(tree, FindChild(tree, photos, L"2021")));
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(CFilesTreeView::StateOfItem(tree, root), MarkState::Unchecked);
   TreeView_SelectItem(tree, root);
   HWND list = host.view.FileList();
@@ -598,7 +574,7 @@ TEST_F(FoundViewsTest, ReturnBackspaceAndTabMoveThroughTheFolders) {
   // Return on a file asks the window for Try To Open.
   ASSERT_TRUE(focusRow(L"a.jpg"));
   SendMessageW(host.Handle(), UM_VIEW_KEY, VK_RETURN, reinterpret_cast<LPARAM>(list));
-  Pump();
+  Pump(kSettleMs);
   EXPECT_EQ(host.tryToOpen, 1);
   ASSERT_NE(host.view.CurrentObject(), nullptr);
   EXPECT_EQ(std::u16string(host.view.CurrentObject()->Name), u"a.jpg");
@@ -611,7 +587,7 @@ TEST_F(FoundViewsTest, ReturnBackspaceAndTabMoveThroughTheFolders) {
   FoundObject* deep = volume->Store.FindById(101);
   ASSERT_NE(deep, nullptr);
   EXPECT_TRUE(host.view.ShowFoundObject(*volume, *deep));
-  EXPECT_EQ(ItemText(tree, TreeView_GetSelection(tree)), L"2019");
+  EXPECT_EQ(TreeItemText(tree, TreeView_GetSelection(tree)), L"2019");
   EXPECT_EQ(host.view.CurrentObject(), deep);
   // Tab moves between the tree and the list, selecting a row when none was.
   TreeView_SelectItem(tree, root);
@@ -630,17 +606,7 @@ TEST_F(FoundViewsTest, ReturnBackspaceAndTabMoveThroughTheFolders) {
   PostMessageW(host.Handle(), UM_TOGGLE_MARK, 0, KeyOf(tree, photos));
   TreeView_SelectItem(tree, photos);
   Pump(400);
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (!folder.empty()) {
-    RECT rect;
-    GetWindowRect(host.Handle(), &rect);
-    HDC screen = GetDC(nullptr);
-    gui_testing::Capture capture;
-    if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
-                                  rect.bottom - rect.top, capture))
-      gui_testing::WriteBmp(folder + L"\\gui-views-found-tree.bmp", capture);
-    ReleaseDC(nullptr, screen);
-  }
+  Screenshot(host.Handle(), L"gui-views-found-tree");
 }
 
 // ---- a folder of a million found files
@@ -785,24 +751,16 @@ TEST_F(FoundViewsTest, AnalysedFat32ImageShowsTheManifestsFoldersAndFiles) {
     shown[path] = ListRows(host.view.FileList());
     for (HTREEITEM child = TreeView_GetChild(tree, item); child;
          child = TreeView_GetNextSibling(tree, child))
-      pending.push_back(
-          {child, path.empty() ? ItemText(tree, child) : path + L"/" + ItemText(tree, child)});
+      pending.push_back({child, path.empty() ? TreeItemText(tree, child)
+                                             : path + L"/" + TreeItemText(tree, child)});
   }
   EXPECT_EQ(shown, expected);
   EXPECT_EQ(FindChild(tree, driveItem, L"Lost folders"), nullptr);
   Pump(200);
-  const std::wstring folder = gui_testing::ArtifactsFolder();
-  if (!folder.empty()) {
+  if (!gui_testing::ArtifactsFolder().empty()) {
     TreeView_SelectItem(tree, root);
     Pump(300);
-    RECT rect;
-    GetWindowRect(host.Handle(), &rect);
-    HDC screen = GetDC(nullptr);
-    gui_testing::Capture capture;
-    if (!gui_testing::CaptureArea(screen, rect.left, rect.top, rect.right - rect.left,
-                                  rect.bottom - rect.top, capture))
-      gui_testing::WriteBmp(folder + L"\\gui-views-fat32-analysed.bmp", capture);
-    ReleaseDC(nullptr, screen);
+    Screenshot(host.Handle(), L"gui-views-fat32-analysed");
   }
   host.view.ResetVolume(*drive);
   app->SetMainWindowTarget(nullptr);

@@ -14,74 +14,35 @@
 #include <vector>
 
 #include "program_driver.h"
+#include "remote_controls.h"
+#include "test_files.h"
 
 namespace wizard_testing {
 
 using gui_testing::ClassOf;
+using gui_testing::Descendants;
+using gui_testing::FindTopWindow;
+using gui_testing::FindTreeItem;
+using gui_testing::FixturePath;
+using gui_testing::ListItemText;
+using gui_testing::Narrow;
+using gui_testing::NewTempFolder;
+using gui_testing::ReadFileBytes;
+using gui_testing::RemoteBuffer;
+using gui_testing::TextOf;
+using gui_testing::TreeItemText;
+using gui_testing::TreeItemTextRect;
 using gui_testing::WaitFor;
+using gui_testing::WindowsPath;
 
 // The buttons of a wizard sheet.
 constexpr int kBackButton = 0x3023;
 constexpr int kNextButton = 0x3024;
 constexpr int kFinishButton = 0x3025;
 
-inline std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
-
-inline std::wstring TextOf(HWND window) {
-  std::vector<wchar_t> text(65536, L'\0');
-  SendMessageTimeoutW(window, WM_GETTEXT, text.size() - 1, reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_BLOCK, 5000, nullptr);
-  return text.data();
-}
-
 inline std::wstring ItemTextOf(HWND dialog, int id) {
   HWND item = GetDlgItem(dialog, id);
   return item ? TextOf(item) : std::wstring();
-}
-
-// The visible top-level window of the process with the class and (when given) the title.
-inline HWND FindTopWindow(DWORD process, const wchar_t* className, const wchar_t* title = nullptr) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-  } search{process, className, title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search->process || !IsWindowVisible(window)) return TRUE;
-        if (ClassOf(window) != search->className) return TRUE;
-        if (search->title && TextOf(window) != search->title) return TRUE;
-        search->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// The visible descendants of a class.
-inline std::vector<HWND> Descendants(HWND parent, const wchar_t* className) {
-  struct Found {
-    const wchar_t* className;
-    std::vector<HWND> windows;
-  } found{className, {}};
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* found = reinterpret_cast<Found*>(parameter);
-        if (IsWindowVisible(window) && lstrcmpiW(ClassOf(window).c_str(), found->className) == 0)
-          found->windows.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found.windows;
 }
 
 // ---- the wizard sheet
@@ -140,58 +101,6 @@ inline bool Answer(HWND box, int button) {
 
 // ---- controls in the program's memory
 
-class RemoteBuffer {
- public:
-  RemoteBuffer(HANDLE process, size_t bytes)
-      : process_(process),
-        address_(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE)) {}
-  ~RemoteBuffer() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  RemoteBuffer(const RemoteBuffer&) = delete;
-  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-  uint8_t* At(size_t offset) const { return static_cast<uint8_t*>(address_) + offset; }
-  bool Write(size_t offset, const void* data, size_t bytes) const {
-    return WriteProcessMemory(process_, At(offset), data, bytes, nullptr) != FALSE;
-  }
-  bool Read(size_t offset, void* data, size_t bytes) const {
-    return ReadProcessMemory(process_, At(offset), data, bytes, nullptr) != FALSE;
-  }
-  explicit operator bool() const { return address_ != nullptr; }
-
- private:
-  HANDLE process_;
-  void* address_;
-};
-
-constexpr size_t kTextOffset = 512;
-constexpr int kTextChars = 512;
-
-inline std::wstring TreeItemText(HANDLE process, HWND tree, HTREEITEM item) {
-  RemoteBuffer remote(process, kTextOffset + kTextChars * sizeof(wchar_t));
-  if (!remote) return {};
-  TVITEMW data{};
-  data.mask = TVIF_TEXT;
-  data.hItem = item;
-  data.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
-  data.cchTextMax = kTextChars;
-  remote.Write(0, &data, sizeof(data));
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.At(0)));
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  remote.Read(kTextOffset, text.data(), kTextChars * sizeof(wchar_t));
-  return text.data();
-}
-
-// The item whose text is text, depth first below item and its siblings; null when none.
-inline HTREEITEM FindTreeItem(HANDLE process, HWND tree, HTREEITEM item, const std::wstring& text) {
-  for (; item; item = TreeView_GetNextSibling(tree, item)) {
-    if (TreeItemText(process, tree, item) == text) return item;
-    if (HTREEITEM found = FindTreeItem(process, tree, TreeView_GetChild(tree, item), text))
-      return found;
-  }
-  return nullptr;
-}
-
 // The item in any visible tree below window; its tree in tree.
 inline HTREEITEM FindTreeItemIn(HANDLE process, HWND window, const std::wstring& text, HWND* tree) {
   for (HWND candidate : Descendants(window, WC_TREEVIEWW))
@@ -218,21 +127,6 @@ inline void CollectTreeTexts(HANDLE process, HWND tree, HTREEITEM item, int dept
     out += std::string(2 * depth, ' ') + Narrow(TreeItemText(process, tree, item)) + "\n";
     CollectTreeTexts(process, tree, TreeView_GetChild(tree, item), depth + 1, out);
   }
-}
-
-inline std::wstring ListItemText(HANDLE process, HWND list, int row, int column) {
-  RemoteBuffer remote(process, kTextOffset + kTextChars * sizeof(wchar_t));
-  if (!remote) return {};
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = reinterpret_cast<wchar_t*>(remote.At(kTextOffset));
-  item.cchTextMax = kTextChars;
-  remote.Write(0, &item, sizeof(item));
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-               reinterpret_cast<LPARAM>(remote.At(0)));
-  std::vector<wchar_t> text(kTextChars + 1, L'\0');
-  remote.Read(kTextOffset, text.data(), kTextChars * sizeof(wchar_t));
-  return text.data();
 }
 
 // The row of the visible list below window whose first column is text; -1 when none.
@@ -270,46 +164,6 @@ inline void ClickAt(HWND control, int x, int y) {
 
 inline bool SelectTreeItem(HWND tree, HTREEITEM item) {
   return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
-}
-
-// ---- files
-
-inline std::vector<char> ReadFileBytes(const std::wstring& path) {
-  std::vector<char> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read != 0)
-    bytes.insert(bytes.end(), buffer, buffer + read);
-  CloseHandle(file);
-  return bytes;
-}
-
-inline std::wstring WindowsPath(std::wstring path) {
-  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
-
-// $LUMENARD_FIXTURES/relative as a Windows path; empty when it is not there.
-inline std::wstring FixturePath(const std::wstring& relative) {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(L"LUMENARD_FIXTURES", buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  const std::wstring path = WindowsPath(std::wstring(buffer, length) + L"/" + relative);
-  return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
-}
-
-// A new empty folder below the temporary folder.
-inline std::wstring NewTempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder + L"\\";
 }
 
 }  // namespace wizard_testing
