@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 
 #include "ui/explorer/stock_icons.h"
+#include "ui/framework/canvas.h"
 
 namespace {
 
@@ -66,39 +68,16 @@ void DrawMark(HDC dc, Mark mark) {
 // The icon drawn on white into a 32-bit bitmap, faded for deleted objects (still plain to see
 // for the shell's pale file icon), with its mark.
 HBITMAP DrawPicture(HICON icon, const Picture& picture) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kSide;
-  info.bmiHeader.biHeight = -kSide;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = ::CreateCompatibleDC(screen);
-  ::ReleaseDC(nullptr, screen);
-  if (!bitmap || !dc || !bits) {
-    if (dc) ::DeleteDC(dc);
-    if (bitmap) ::DeleteObject(bitmap);
-    return nullptr;
-  }
-  HGDIOBJ previous = ::SelectObject(dc, bitmap);
-  RECT all{0, 0, kSide, kSide};
-  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-  if (icon) ::DrawIconEx(dc, 0, 0, icon, kSide, kSide, 0, nullptr, DI_NORMAL);
-  ::GdiFlush();
-  auto* pixels = static_cast<uint8_t*>(bits);
+  ui::CCanvas canvas(kSide, kSide);
+  if (!canvas.Ready()) return nullptr;
+  if (icon) ::DrawIconEx(canvas.Dc(), 0, 0, icon, kSide, kSide, 0, nullptr, DI_NORMAL);
   if (picture.look == Look::Deleted) {
-    for (int i = 0; i < kSide * kSide * 4; ++i)
+    std::span<uint8_t> pixels = canvas.Pixels();
+    for (size_t i = 0; i < pixels.size(); ++i)
       if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] + 255) / 2);
   }
-  DrawMark(dc, picture.mark);
-  ::GdiFlush();
-  // GDI leaves the alpha bytes at 0, which the image list would take for transparent.
-  for (int i = 3; i < kSide * kSide * 4; i += 4) pixels[i] = 255;
-  ::SelectObject(dc, previous);
-  ::DeleteDC(dc);
-  return bitmap;
+  DrawMark(canvas.Dc(), picture.mark);
+  return canvas.TakeOpaqueBitmap();
 }
 
 }  // namespace

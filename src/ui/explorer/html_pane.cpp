@@ -5,11 +5,13 @@
 
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <vector>
 
 #include "platform/text.h"
 #include "ui/explorer/html_text.h"
 #include "ui/explorer/stock_icons.h"
+#include "ui/framework/canvas.h"
 #include "ui/framework/library.h"
 #include "ui/framework/module.h"
 
@@ -94,24 +96,9 @@ enum class IconLook { Plain, Deleted, Lost };
 
 // A 16 x 16 picture of the icon on white: faded for deleted objects, with a red mark for lost.
 HBITMAP LegendBitmap(HICON icon, IconLook look) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = 16;
-  info.bmiHeader.biHeight = -16;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = ::GetDC(nullptr);
-  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = ::CreateCompatibleDC(screen);
-  ::ReleaseDC(nullptr, screen);
-  if (!bitmap || !dc) {
-    if (dc) ::DeleteDC(dc);
-    return bitmap;
-  }
-  HGDIOBJ previous = ::SelectObject(dc, bitmap);
-  RECT all{0, 0, 16, 16};
-  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  ui::CCanvas canvas(16, 16);
+  if (!canvas.Ready()) return nullptr;
+  HDC dc = canvas.Dc();
   if (icon) ::DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
   if (look == IconLook::Lost) {
     HBRUSH red = ::CreateSolidBrush(RGB(208, 48, 48));
@@ -122,17 +109,12 @@ HBITMAP LegendBitmap(HICON icon, IconLook look) {
     ::SelectObject(dc, oldBrush);
     ::DeleteObject(red);
   }
-  // GDI leaves the alpha bytes at 0, which the image list would take for transparent.
-  ::GdiFlush();
-  auto* pixels = static_cast<uint8_t*>(bits);
-  for (int i = 0; i < 16 * 16 * 4; ++i) {
-    if (look == IconLook::Deleted && i % 4 != 3)
-      pixels[i] = static_cast<uint8_t>((pixels[i] + 510) / 3);
-    if (i % 4 == 3) pixels[i] = 255;
+  if (look == IconLook::Deleted) {
+    std::span<uint8_t> pixels = canvas.Pixels();
+    for (size_t i = 0; i < pixels.size(); ++i)
+      if (i % 4 != 3) pixels[i] = static_cast<uint8_t>((pixels[i] + 510) / 3);
   }
-  ::SelectObject(dc, previous);
-  ::DeleteDC(dc);
-  return bitmap;
+  return canvas.TakeOpaqueBitmap();
 }
 
 struct IconChoice {
